@@ -1,0 +1,10 @@
+# Cross build of the PE32+ boot-service driver image with clang and lld-link.
+set(CMAKE_SYSTEM_NAME Generic)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER clang)
+set(CMAKE_CXX_COMPILER clang++)
+set(CMAKE_C_FLAGS_INIT "--target=x86_64-unknown-windows")
+set(CMAKE_CXX_FLAGS_INIT "--target=x86_64-unknown-windows")
+set(CMAKE_LINKER lld-link)
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
+set(BOARDCFG_IMAGE ON)

@@ -1,0 +1,9 @@
+set(DRIVER_SOURCES
+  driver/board_hooks.cpp
+  driver/board_service_protocol.cpp
+  driver/driver_entry.cpp
+  driver/onboard_lan.cpp
+  driver/ready_to_boot.cpp
+  driver/setup_strings.cpp
+  driver/smbios_slots.cpp
+  driver/support_library.cpp)

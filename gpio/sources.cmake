@@ -1,0 +1,1 @@
+set(GPIO_SOURCES)

@@ -1,0 +1,3 @@
+#include "platform/service_globals.h"
+
+ServiceGlobalsRecord ServiceGlobals;

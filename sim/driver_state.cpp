@@ -1,0 +1,15 @@
+#include "sim/driver_state.h"
+
+#include "driver/support_library.h"
+#include "platform/service_globals.h"
+
+namespace sim {
+
+void ResetDriverState() {
+  ServiceGlobals = {};
+  HobList = nullptr;
+  InSmmFlag = FALSE;
+  SmmBaseCache = nullptr;
+}
+
+}  // namespace sim

@@ -1,0 +1,200 @@
+// The boot-services functions as the driver calls them: each records the
+// call in the firmware model and forwards to it.
+#include "sim/firmware/boot_services_table.h"
+
+#include <type_traits>
+
+#include "sim/firmware/firmware_model.h"
+
+namespace sim {
+
+namespace {
+
+template <typename T>
+uint64_t Arg(T value) {
+  if constexpr (std::is_pointer_v<T>) {
+    return reinterpret_cast<uint64_t>(value);
+  } else {
+    return static_cast<uint64_t>(value);
+  }
+}
+
+EFI_TPL EFIAPI RaiseTplEntry(EFI_TPL newTpl) {
+  FirmwareModel &firmware = Firmware();
+  const size_t index = firmware.Record("RaiseTPL", {newTpl});
+  const EFI_TPL old = firmware.RaiseTpl(newTpl);
+  firmware.Finish(index, old, false);
+  return old;
+}
+
+VOID EFIAPI RestoreTplEntry(EFI_TPL oldTpl) {
+  FirmwareModel &firmware = Firmware();
+  const size_t index = firmware.Record("RestoreTPL", {oldTpl});
+  firmware.Finish(index, EFI_SUCCESS, false);
+  firmware.RestoreTpl(oldTpl);
+}
+
+EFI_STATUS EFIAPI AllocatePoolEntry(EFI_MEMORY_TYPE type, UINTN size,
+                                    VOID **buffer) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve("AllocatePool", {Arg(type), size, Arg(buffer)},
+                        nullptr,
+                        [&] { return firmware.AllocatePool(type, size, buffer); });
+}
+
+EFI_STATUS EFIAPI FreePoolEntry(VOID *buffer) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve("FreePool", {Arg(buffer)}, nullptr,
+                        [&] { return firmware.FreePool(buffer); });
+}
+
+EFI_STATUS EFIAPI CreateEventEntry(UINT32 type, EFI_TPL notifyTpl,
+                                   EFI_EVENT_NOTIFY notify, VOID *context,
+                                   EFI_EVENT *event) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "CreateEvent",
+      {type, notifyTpl, Arg(notify), Arg(context), Arg(event)}, nullptr, [&] {
+        return firmware.CreateEvent(type, notifyTpl, notify, context, nullptr,
+                                    event);
+      });
+}
+
+EFI_STATUS EFIAPI CreateEventExEntry(UINT32 type, EFI_TPL notifyTpl,
+                                     EFI_EVENT_NOTIFY notify,
+                                     const VOID *context,
+                                     const EFI_GUID *group, EFI_EVENT *event) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "CreateEventEx",
+      {type, notifyTpl, Arg(notify), Arg(context), Arg(group), Arg(event)},
+      group, [&] {
+        return firmware.CreateEvent(type, notifyTpl, notify, context, group,
+                                    event);
+      });
+}
+
+EFI_STATUS EFIAPI SignalEventEntry(EFI_EVENT event) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve("SignalEvent", {Arg(event)}, nullptr,
+                        [&] { return firmware.SignalEvent(event); });
+}
+
+EFI_STATUS EFIAPI CloseEventEntry(EFI_EVENT event) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve("CloseEvent", {Arg(event)}, nullptr,
+                        [&] { return firmware.CloseEvent(event); });
+}
+
+EFI_STATUS EFIAPI CheckEventEntry(EFI_EVENT event) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve("CheckEvent", {Arg(event)}, nullptr,
+                        [&] { return firmware.CheckEvent(event); });
+}
+
+EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
+                                                EFI_GUID *guid,
+                                                EFI_INTERFACE_TYPE type,
+                                                VOID *interface) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "InstallProtocolInterface",
+      {Arg(handle), Arg(guid), Arg(type), Arg(interface)}, guid, [&] {
+        return firmware.InstallProtocolInterface(handle, guid, type,
+                                                 interface);
+      });
+}
+
+EFI_STATUS EFIAPI UninstallProtocolInterfaceEntry(EFI_HANDLE handle,
+                                                  EFI_GUID *guid,
+                                                  VOID *interface) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "UninstallProtocolInterface", {Arg(handle), Arg(guid), Arg(interface)},
+      guid, [&] {
+        return firmware.UninstallProtocolInterface(handle, guid, interface);
+      });
+}
+
+EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
+                                      VOID **interface) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "HandleProtocol", {Arg(handle), Arg(guid), Arg(interface)}, guid,
+      [&] { return firmware.HandleProtocol(handle, guid, interface); });
+}
+
+EFI_STATUS EFIAPI RegisterProtocolNotifyEntry(EFI_GUID *guid, EFI_EVENT event,
+                                              VOID **registration) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "RegisterProtocolNotify", {Arg(guid), Arg(event), Arg(registration)},
+      guid, [&] {
+        return firmware.RegisterProtocolNotify(guid, event, registration);
+      });
+}
+
+EFI_STATUS EFIAPI InstallConfigurationTableEntry(EFI_GUID *guid, VOID *table) {
+  FirmwareModel &firmware = Firmware();
+  return firmware.Serve(
+      "InstallConfigurationTable", {Arg(guid), Arg(table)}, guid,
+      [&] { return firmware.InstallConfigurationTable(guid, table); });
+}
+
+EFI_STATUS EFIAPI LocateProtocolEntry(EFI_GUID *guid, VOID *registration,
+                                      VOID **interface) {
+  FirmwareModel &firmware = Firmware();
+  const EFI_STATUS status = firmware.Serve(
+      "LocateProtocol", {Arg(guid), Arg(registration), Arg(interface)}, guid,
+      [&] { return firmware.LocateProtocol(guid, registration, interface); });
+  // A failed lookup hands back no interface, as the firmware's does.
+  if (EFI_ERROR(status) && interface != nullptr) {
+    *interface = nullptr;
+  }
+  return status;
+}
+
+VOID EFIAPI CopyMemEntry(VOID *destination, VOID *source, UINTN length) {
+  FirmwareModel &firmware = Firmware();
+  firmware.Serve("CopyMem", {Arg(destination), Arg(source), length}, nullptr,
+                 [&] {
+                   firmware.CopyMem(destination, source, length);
+                   return EFI_SUCCESS;
+                 });
+}
+
+VOID EFIAPI SetMemEntry(VOID *buffer, UINTN size, UINT8 value) {
+  FirmwareModel &firmware = Firmware();
+  firmware.Serve("SetMem", {Arg(buffer), size, value}, nullptr, [&] {
+    firmware.SetMem(buffer, size, value);
+    return EFI_SUCCESS;
+  });
+}
+
+}  // namespace
+
+void FillBootServicesTable(EFI_BOOT_SERVICES &table) {
+  table = {};
+  table.Hdr.Signature = EFI_BOOT_SERVICES_SIGNATURE;
+  table.Hdr.Revision = (2U << 16) | 70U;
+  table.Hdr.HeaderSize = sizeof table;
+  table.RaiseTPL = RaiseTplEntry;
+  table.RestoreTPL = RestoreTplEntry;
+  table.AllocatePool = AllocatePoolEntry;
+  table.FreePool = FreePoolEntry;
+  table.CreateEvent = CreateEventEntry;
+  table.SignalEvent = SignalEventEntry;
+  table.CloseEvent = CloseEventEntry;
+  table.CheckEvent = CheckEventEntry;
+  table.InstallProtocolInterface = InstallProtocolInterfaceEntry;
+  table.UninstallProtocolInterface = UninstallProtocolInterfaceEntry;
+  table.HandleProtocol = HandleProtocolEntry;
+  table.RegisterProtocolNotify = RegisterProtocolNotifyEntry;
+  table.InstallConfigurationTable = InstallConfigurationTableEntry;
+  table.LocateProtocol = LocateProtocolEntry;
+  table.CopyMem = CopyMemEntry;
+  table.SetMem = SetMemEntry;
+  table.CreateEventEx = CreateEventExEntry;
+}
+
+}  // namespace sim

@@ -1,0 +1,64 @@
+// Pool buffers with accounting, and the memory services.
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/firmware/firmware_model.h"
+
+namespace sim {
+
+EFI_STATUS FirmwareModel::AllocatePool(EFI_MEMORY_TYPE type, UINTN size,
+                                       VOID **buffer) {
+  if (buffer == nullptr || type >= EfiMaxMemoryType) {
+    return EFI_INVALID_PARAMETER;
+  }
+  *buffer = AllocatePoolBuffer(size);
+  return *buffer == nullptr ? EFI_OUT_OF_RESOURCES : EFI_SUCCESS;
+}
+
+VOID *FirmwareModel::AllocatePoolBuffer(size_t size) {
+  VOID *buffer = std::malloc(size == 0 ? 1 : size);
+  if (buffer != nullptr) {
+    pool_[buffer] = size;
+    ++poolHandedOut_;
+  }
+  return buffer;
+}
+
+EFI_STATUS FirmwareModel::FreePool(VOID *buffer) {
+  auto found = pool_.find(buffer);
+  if (found == pool_.end()) {
+    ReportViolation("FreePool of a buffer that is not an outstanding pool "
+                    "buffer (freed twice, or never handed out)");
+    return EFI_INVALID_PARAMETER;
+  }
+  std::free(buffer);
+  pool_.erase(found);
+  return EFI_SUCCESS;
+}
+
+VOID FirmwareModel::CopyMem(VOID *destination, const VOID *source,
+                            UINTN length) {
+  auto *to = static_cast<uint8_t *>(destination);
+  const auto *from = static_cast<const uint8_t *>(source);
+  const auto fromAddress = reinterpret_cast<uint64_t>(source);
+  if (deviceByteReader_) {
+    uint8_t first = 0;
+    if (length > 0 && deviceByteReader_(fromAddress, &first)) {
+      to[0] = first;
+      for (UINTN i = 1; i < length; ++i) {
+        if (!deviceByteReader_(fromAddress + i, &to[i])) {
+          ReportViolation("CopyMem ran past the end of device memory");
+          return;
+        }
+      }
+      return;
+    }
+  }
+  std::memmove(to, from, length);
+}
+
+VOID FirmwareModel::SetMem(VOID *buffer, UINTN size, UINT8 value) {
+  std::memset(buffer, value, size);
+}
+
+}  // namespace sim
