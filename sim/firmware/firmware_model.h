@@ -66,8 +66,18 @@ class FirmwareModel {
   // Problems a real firmware would assert on or corrupt itself over:
   // double or foreign FreePool, invalid TPL changes, unknown events.
   const std::vector<std::string> &Violations() const { return violations_; }
+  std::vector<std::string> TakeViolations() {
+    std::vector<std::string> taken;
+    taken.swap(violations_);
+    return taken;
+  }
   size_t OpenEventCount() const { return events_.size(); }
   bool IsEventOpen(EFI_EVENT event) const { return events_.count(event) != 0; }
+  // The notify function of an open event; null for any other.
+  EFI_EVENT_NOTIFY NotifyOf(EFI_EVENT event) const {
+    auto found = events_.find(event);
+    return found == events_.end() ? nullptr : found->second.notify;
+  }
   size_t OutstandingPoolBuffers() const { return pool_.size(); }
   uint64_t PoolBuffersHandedOut() const { return poolHandedOut_; }
   std::vector<EFI_HANDLE> HandlesWith(const EFI_GUID &guid) const;
