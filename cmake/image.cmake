@@ -15,3 +15,8 @@ target_compile_options(BoardConfigDxe PRIVATE
   ${FIRMWARE_COMPILE_OPTIONS} ${IMAGE_COMPILE_OPTIONS})
 set_target_properties(BoardConfigDxe PROPERTIES SUFFIX .efi LINK_FLAGS
   "/nologo /WX /subsystem:efi_boot_service_driver /entry:DriverEntry /nodefaultlib /opt:ref /opt:icf /debug:none /driver /align:32 /filealign:32")
+
+# Test-only EFI programs for the firmware harness, built the same way.
+if(EXISTS ${PROJECT_SOURCE_DIR}/firmware-tests/CMakeLists.txt)
+  add_subdirectory(firmware-tests)
+endif()
