@@ -1,0 +1,44 @@
+#include "sim/services/setup_string_double.h"
+
+#include "sim/firmware/firmware_model.h"
+#include "sim/services/service_doubles.h"
+
+namespace sim {
+
+namespace {
+
+EFI_STATUS EFIAPI ReplaceStringEntry(const CHAR8 *name, UINTN id,
+                                     const CHAR8 *text) {
+  return Firmware().Serve(
+      "SetupStringService.ReplaceString",
+      {reinterpret_cast<uint64_t>(name), id, reinterpret_cast<uint64_t>(text)},
+      nullptr,
+      [&] { return Services().setupStrings.ReplaceString(name, id, text); });
+}
+
+}  // namespace
+
+SetupStringDouble::SetupStringDouble()
+    : strings_{{kRiserPromptStringId, "Riser OPROM"},
+               {kRiserHelpStringId, "Enable or Disable Riser OPROM option."}} {
+  interface_.ReplaceString = ReplaceStringEntry;
+}
+
+EFI_STATUS SetupStringDouble::ReplaceString(const CHAR8 *name, UINTN id,
+                                            const CHAR8 *text) {
+  if (name == nullptr || text == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+  if (std::string(name) != "Setup") {
+    return EFI_NOT_FOUND;
+  }
+  auto found = strings_.find(id);
+  if (found == strings_.end()) {
+    return EFI_NOT_FOUND;
+  }
+  found->second = text;
+  replacements_.push_back({name, id, text});
+  return EFI_SUCCESS;
+}
+
+}  // namespace sim

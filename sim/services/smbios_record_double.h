@@ -1,0 +1,51 @@
+// Stand-in for the firmware's SMBIOS record service over an in-memory table
+// of SMBIOS structures with handles.
+#ifndef BOARDCFG_SIM_SERVICES_SMBIOS_RECORD_DOUBLE_H
+#define BOARDCFG_SIM_SERVICES_SMBIOS_RECORD_DOUBLE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/outside_services.h"
+
+namespace sim {
+
+struct SmbiosStructure {
+  uint8_t type;
+  uint16_t handle;
+  std::vector<uint8_t> formatted;  // after the 4-byte header
+  std::vector<std::string> strings;
+
+  // Header, formatted area and string set, as the table holds it.
+  std::vector<uint8_t> Bytes() const;
+};
+
+class SmbiosRecordDouble {
+ public:
+  SmbiosRecordDouble();
+  // A table of firmware, system and board records, `slotRecords` System
+  // Slots records (type 9) with distinct designations and handles, and the
+  // end-of-table record.
+  void BuildTable(unsigned slotRecords);
+  std::vector<SmbiosStructure> &Table() { return table_; }
+  const std::vector<SmbiosStructure> &Table() const { return table_; }
+  // Handles of the type-9 records, in table order.
+  std::vector<uint16_t> SlotHandles() const;
+  // Entry 8 reports success but hands back no buffer: a faulty service.
+  void SetReadSucceedsWithoutBuffer(bool on) { noBuffer_ = on; }
+
+  SmbiosRecordService *Interface() { return &interface_; }
+
+  EFI_STATUS ReadRecordByType(UINT8 type, UINT8 instance, VOID **buffer);
+  EFI_STATUS DeleteRecord(UINT16 handle);
+
+ private:
+  std::vector<SmbiosStructure> table_;
+  bool noBuffer_ = false;
+  SmbiosRecordService interface_{};
+};
+
+}  // namespace sim
+
+#endif
