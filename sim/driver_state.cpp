@@ -1,6 +1,7 @@
 #include "sim/driver_state.h"
 
 #include "driver/support_library.h"
+#include "gpio/gpio.h"
 #include "platform/service_globals.h"
 
 namespace sim {
@@ -10,6 +11,7 @@ void ResetDriverState() {
   HobList = nullptr;
   InSmmFlag = FALSE;
   SmmBaseCache = nullptr;
+  SeriesCache = kPchSeriesNotDetected;
 }
 
 }  // namespace sim

@@ -21,9 +21,8 @@ struct Access {
   uint64_t sequence;
 
   bool SameAccessAs(const Access &other) const {
-    return op == other.op && width == other.width &&
-           address == other.address && value == other.value &&
-           implemented == other.implemented;
+    return op == other.op && width == other.width && address == other.address &&
+           value == other.value && implemented == other.implemented;
   }
 };
 
@@ -33,6 +32,17 @@ class AccessTrace {
  public:
   void Record(AccessOp op, uint8_t width, uint64_t address, uint32_t value,
               bool implemented);
+  // Counts one more of the last entry when it is a read of the address at
+  // that width; false, recording nothing, otherwise.
+  bool RepeatLastRead(uint8_t width, uint64_t address) {
+    if (entries_.empty() || entries_.back().op != AccessOp::Read ||
+        entries_.back().width != width || entries_.back().address != address) {
+      return false;
+    }
+    ++entries_.back().count;
+    ++accessCount_;
+    return true;
+  }
   const std::vector<Access> &Entries() const { return entries_; }
   // Every access, counting each folded repetition.
   uint64_t AccessCount() const { return accessCount_; }

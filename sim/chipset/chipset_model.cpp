@@ -1,31 +1,210 @@
 #include "sim/chipset/chipset_model.h"
 
+#include <stdexcept>
+
 namespace sim {
 
-uint32_t ChipsetModel::Read(uint64_t address, uint8_t width) {
-  const uint32_t value = width == 32 ? 0xFFFFFFFFU : (1U << width) - 1;
-  trace_.Record(AccessOp::Read, width, address, value, false);
-  return value;
+namespace {
+
+uint32_t AllOnes(uint8_t width) {
+  return width == 32 ? 0xFFFFFFFFU : (1U << width) - 1;
+}
+
+bool IsLpDeviceId(uint32_t id) { return (id & 0xFFE0) == 0x9D80; }
+
+}  // namespace
+
+ChipsetModel::ChipsetModel() : p2sb_(pci_.Add(P2sb::kFunction), gpio_, notes_) {
+  PciFunction &lpc = pci_.Add(kLpcFunction);
+  lpc.Define(0x00, 2, 0x8086);
+  lpc.Define(0x02, 2, kDefaultLpcDeviceId);
+}
+
+uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
+  const std::optional<uint32_t> value = Lookup(address, width);
+  const uint32_t result =
+      value ? *value : (readsZero_ && InWindows(address) ? 0 : AllOnes(width));
+  trace_.Record(AccessOp::Read, width, address, result, value.has_value());
+  lastRead_ = LastRead{address, width, result};
+  return result;
 }
 
 void ChipsetModel::Write(uint64_t address, uint8_t width, uint32_t value) {
-  trace_.Record(AccessOp::Write, width, address, value, false);
+  const bool implemented = Store(address, width, value);
+  trace_.Record(AccessOp::Write, width, address, value, implemented);
 }
 
-namespace {
-ChipsetModel *activeChipset = nullptr;
-}
-
-ChipsetModel &Chipset() {
-  if (activeChipset == nullptr) {
-    activeChipset = new ChipsetModel();
+bool ChipsetModel::ReadDeviceByte(uint64_t address, uint8_t *out) {
+  if (!lan_.Claims(address)) {
+    return false;
   }
+  *out = static_cast<uint8_t>(Read(address, 8));
+  return true;
+}
+
+bool ChipsetModel::InWindows(uint64_t address) const {
+  return PciConfigSpace::Contains(address) ||
+         GpioCommunities::Contains(address);
+}
+
+std::optional<uint32_t> ChipsetModel::Lookup(uint64_t address,
+                                             uint8_t width) const {
+  if (readsZero_ && InWindows(address)) {
+    return std::nullopt;
+  }
+  if (PciConfigSpace::Contains(address)) {
+    return pci_.Read(address, width);
+  }
+  if (GpioCommunities::Contains(address)) {
+    return width == 32 ? gpio_.Read(address) : std::nullopt;
+  }
+  return lan_.ReadMemory(address, width);
+}
+
+bool ChipsetModel::Store(uint64_t address, uint8_t width, uint32_t value) {
+  if (readsZero_ && InWindows(address)) {
+    return false;
+  }
+  if (PciConfigSpace::Contains(address)) {
+    return pci_.Write(address, width, value);
+  }
+  if (GpioCommunities::Contains(address)) {
+    return width == 32 && gpio_.Write(address, value);
+  }
+  return lan_.WriteMemory(address, width, value);
+}
+
+void ChipsetModel::LayOutGpio() {
+  gpio_.LayOut(IsLpDeviceId(pci_.Find(kLpcFunction)->Get(0x02, 2)));
+}
+
+void ChipsetModel::SetLpcDeviceId(uint16_t id) {
+  pci_.Find(kLpcFunction)->Set(0x02, 2, id);
+  LayOutGpio();
+  Changed();
+}
+
+void ChipsetModel::SetPadOwnership(PadCode pad, uint8_t owner) {
+  gpio_.SetOwnership(pad, owner);
+  Changed();
+}
+
+void ChipsetModel::SetPadRxLevel(PadCode pad, bool high) {
+  gpio_.SetRxLevel(pad, high);
+  Changed();
+}
+
+void ChipsetModel::SetPadDw0(PadCode pad, uint32_t value) {
+  gpio_.SetDw0(pad, value);
+  Changed();
+}
+
+void ChipsetModel::SetPadTxLock(PadCode pad, bool locked) {
+  gpio_.SetTxLock(pad, locked);
+  Changed();
+}
+
+void ChipsetModel::SetPadConfigLock(PadCode pad, bool locked) {
+  gpio_.SetConfigLock(pad, locked);
+  Changed();
+}
+
+void ChipsetModel::SetP2sbState(P2sbState state, uint8_t completion) {
+  p2sb_.SetState(state, completion);
+  Changed();
+}
+
+void ChipsetModel::AddBridge(PciAddress16 bridge, uint8_t subordinateBus) {
+  lan_.AddBridge(bridge, subordinateBus);
+  Changed();
+}
+
+void ChipsetModel::SetDeviceBehind(uint8_t bus, DeviceKind kind,
+                                   const MacAddress &mac, uint32_t bar0) {
+  lan_.SetDeviceBehind(bus, kind, mac, bar0);
+  Changed();
+}
+
+void ChipsetModel::OverrideRegister(uint64_t address, uint32_t value,
+                                    uint8_t width) {
+  Changed();
+  if (PciConfigSpace::Contains(address)) {
+    const uint16_t function = PciConfigSpace::FunctionOf(address);
+    PciFunction *target = pci_.Find(function);
+    if (target == nullptr) {
+      target = &pci_.Add(function);
+    }
+    const uint16_t offset = PciConfigSpace::OffsetOf(address);
+    target->Set(offset, width / 8, value);
+    if (function == kLpcFunction && offset < 4 && offset + width / 8 > 2) {
+      LayOutGpio();
+    }
+    return;
+  }
+  if (GpioCommunities::Contains(address)) {
+    if (width != 32) {
+      throw std::invalid_argument("private registers are 32-bit");
+    }
+    gpio_.Override(address, value);
+    return;
+  }
+  if (!lan_.Override(address, width, value)) {
+    throw std::invalid_argument("no modelled register at the address");
+  }
+}
+
+void ChipsetModel::SetReadsZeroEverywhere(bool on) {
+  readsZero_ = on;
+  Changed();
+}
+
+uint32_t ChipsetModel::PadDw0(PadCode pad) const { return gpio_.Dw0(pad); }
+
+bool ChipsetModel::PadTxLocked(PadCode pad) const {
+  return gpio_.TxLocked(pad);
+}
+
+bool ChipsetModel::PadConfigLocked(PadCode pad) const {
+  return gpio_.ConfigLocked(pad);
+}
+
+std::optional<uint32_t> ChipsetModel::Peek(uint64_t address,
+                                           uint8_t width) const {
+  if (PciConfigSpace::Contains(address)) {
+    const PciFunction *function =
+        pci_.Find(PciConfigSpace::FunctionOf(address));
+    return function == nullptr
+               ? std::nullopt
+               : function->Read(PciConfigSpace::OffsetOf(address), width);
+  }
+  if (GpioCommunities::Contains(address)) {
+    return gpio_.Read(address);
+  }
+  return lan_.ReadMemory(address, width);
+}
+
+std::vector<std::string> ChipsetModel::Flags() const {
+  std::vector<std::string> flags = notes_;
+  for (const Access &access : trace_.Unimplemented()) {
+    flags.push_back(Describe(access));
+  }
+  return flags;
+}
+
+namespace detail {
+
+ChipsetModel *activeChipset = nullptr;
+
+ChipsetModel &CreateChipset() {
+  activeChipset = new ChipsetModel();
   return *activeChipset;
 }
 
+}  // namespace detail
+
 void ResetChipset() {
-  delete activeChipset;
-  activeChipset = new ChipsetModel();
+  delete detail::activeChipset;
+  detail::CreateChipset();
 }
 
 }  // namespace sim

@@ -1,26 +1,132 @@
-// Register-level model of the board's chipset behind the register seam.
+// Register-level model of the board's chipset behind the register seam: the
+// PCI configuration window (LPC/eSPI, P2SB with its sideband engine,
+// onboard-LAN bridges and controllers), the GPIO communities in the
+// private-register window, and the controllers' register space.
+//
+// Every access is traced. One that no modelled register answers is traced
+// as unimplemented and reads all-ones.
+//
+// Overrides load raw values (say, from a register dump) into the model's
+// own state instead of masking it, so its behaviour acts on them: a lock
+// bit loaded by an override protects TX state, the P2SB engine still
+// rewrites lock registers, and an overridden LPC device ID selects the
+// GPIO layout. An override of an address the model lacks adds a register
+// there (read-only in the PCI window, read-write in the private window).
 #ifndef BOARDCFG_SIM_CHIPSET_CHIPSET_MODEL_H
 #define BOARDCFG_SIM_CHIPSET_CHIPSET_MODEL_H
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "gpio/gpio.h"
+#include "platform/register_access.h"
 #include "sim/chipset/access_trace.h"
+#include "sim/chipset/gpio_community.h"
+#include "sim/chipset/lan_devices.h"
+#include "sim/chipset/p2sb.h"
+#include "sim/chipset/pci_config_space.h"
 
 namespace sim {
 
 class ChipsetModel {
  public:
-  uint32_t Read(uint64_t address, uint8_t width);
+  static constexpr uint16_t kLpcFunction = 0x00F8;
+  static constexpr uint16_t kDefaultLpcDeviceId = 0xA305;  // H series
+
+  // An H-series board: every pad host-owned, low and unlocked, the P2SB
+  // working, no bridges.
+  ChipsetModel();
+  ChipsetModel(const ChipsetModel &) = delete;
+  ChipsetModel &operator=(const ChipsetModel &) = delete;
+
+  // --- The register seam ----------------------------------------------
+  // Reads change nothing, so a repeat of the last access (a polling loop)
+  // is answered from it without a lookup.
+  uint32_t Read(uint64_t address, uint8_t width) {
+    if (lastRead_ && lastRead_->address == address &&
+        lastRead_->width == width && trace_.RepeatLastRead(width, address)) {
+      return lastRead_->value;
+    }
+    return LookUpAndRead(address, width);
+  }
   void Write(uint64_t address, uint8_t width, uint32_t value);
+  // One byte of controller memory, traced as an 8-bit read; false when no
+  // controller's range holds the address.
+  bool ReadDeviceByte(uint64_t address, uint8_t *out);
+
+  // --- Board set-up ---------------------------------------------------
+  // An LP ID (0x9D80..0x9D9F) lays the GPIO communities out by the LP
+  // table, any other by the H table.
+  void SetLpcDeviceId(uint16_t id);
+  void SetPadOwnership(PadCode pad, uint8_t owner);
+  void SetPadRxLevel(PadCode pad, bool high);
+  void SetPadDw0(PadCode pad, uint32_t value);
+  void SetPadTxLock(PadCode pad, bool locked);
+  void SetPadConfigLock(PadCode pad, bool locked);
+  void SetP2sbState(P2sbState state, uint8_t completion = 1);
+  void AddBridge(PciAddress16 bridge, uint8_t subordinateBus);
+  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac = {},
+                       uint32_t bar0 = 0xA0000000);
+  void OverrideRegister(uint64_t address, uint32_t value, uint8_t width = 32);
+  // Both windows unbacked, as under QEMU: every access to them is traced
+  // as unimplemented and reads 0; the model and its overrides are bypassed.
+  void SetReadsZeroEverywhere(bool on = true);
+
+  // --- What the board holds and saw -----------------------------------
+  uint32_t PadDw0(PadCode pad) const;
+  bool PadTxLocked(PadCode pad) const;
+  bool PadConfigLocked(PadCode pad) const;
+  // The stored value without an access; empty where nothing is modelled.
+  std::optional<uint32_t> Peek(uint64_t address, uint8_t width = 32) const;
+  const std::vector<SidebandMessage> &SidebandMessages() const {
+    return p2sb_.Messages();
+  }
+  // Firmware behaviour a real board would not honour (stores to read-only
+  // registers, sideband messages no lock register takes).
+  const std::vector<std::string> &Notes() const { return notes_; }
+  // The notes and every unimplemented access: empty for a clean run.
+  std::vector<std::string> Flags() const;
+
   AccessTrace &Trace() { return trace_; }
   const AccessTrace &Trace() const { return trace_; }
 
  private:
+  uint32_t LookUpAndRead(uint64_t address, uint8_t width);
+  std::optional<uint32_t> Lookup(uint64_t address, uint8_t width) const;
+  bool Store(uint64_t address, uint8_t width, uint32_t value);
+  bool InWindows(uint64_t address) const;
+  void LayOutGpio();
+  // Set-up changed a value behind the last read.
+  void Changed() { lastRead_.reset(); }
+
+  struct LastRead {
+    uint64_t address;
+    uint8_t width;
+    uint32_t value;
+  };
+
+  std::vector<std::string> notes_;
+  PciConfigSpace pci_;
+  GpioCommunities gpio_{notes_};
+  P2sb p2sb_;
+  LanDevices lan_{pci_};
+  bool readsZero_ = false;
+  std::optional<LastRead> lastRead_;
   AccessTrace trace_;
 };
 
+namespace detail {
+extern ChipsetModel *activeChipset;
+ChipsetModel &CreateChipset();
+}  // namespace detail
+
 // The instance the host register backend reaches.
-ChipsetModel &Chipset();
+inline ChipsetModel &Chipset() {
+  return detail::activeChipset != nullptr ? *detail::activeChipset
+                                          : detail::CreateChipset();
+}
 // Replaces it with a freshly built board.
 void ResetChipset();
 

@@ -1,0 +1,116 @@
+#include "sim/chipset/lan_devices.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint16_t kCommand = 0x04;
+constexpr uint16_t kMemorySpaceEnable = 1U << 1;
+constexpr uint16_t kBar0 = 0x10;
+
+void DefineHeader(PciFunction &function, uint32_t ids, uint32_t classRevision,
+                  uint8_t headerType) {
+  function.Define(0x00, 4, ids);
+  function.Define(kCommand, 2, 0, 0x0547);
+  function.Define(0x06, 2, 0x0010);
+  function.Define(0x08, 4, classRevision);
+  function.Define(0x0C, 4, static_cast<uint32_t>(headerType) << 16, 0xFF);
+}
+
+}  // namespace
+
+void LanDevices::AddBridge(uint16_t bridge, uint8_t subordinateBus) {
+  PciFunction &function = pci_.Add(bridge);
+  DefineHeader(function, 0xA3408086, 0x06040000, 0x01);
+  const uint32_t buses = static_cast<uint32_t>(bridge >> 8) |
+                         static_cast<uint32_t>(subordinateBus) << 8 |
+                         static_cast<uint32_t>(subordinateBus) << 16;
+  function.Define(0x18, 4, buses, 0x00FFFFFF);
+  if (pci_.Find(static_cast<uint16_t>(subordinateBus << 8)) == nullptr) {
+    SetDeviceBehind(subordinateBus, DeviceKind::None);
+  }
+}
+
+void LanDevices::SetDeviceBehind(uint8_t bus, DeviceKind kind,
+                                 const MacAddress &mac, uint32_t bar0) {
+  const auto address = static_cast<uint16_t>(bus << 8);
+  PciFunction &function = pci_.Add(address);
+  controllers_.erase(bus);
+  if (kind == DeviceKind::None) {
+    function.SetPresent(false);
+    return;
+  }
+  const bool i210 = kind == DeviceKind::I210;
+  DefineHeader(function, i210 ? 0x15338086 : 0x10D38086, 0x02000003, 0x00);
+  function.Define(kBar0, 4, bar0, ~(kMemorySize - 1));
+  Controller &controller = controllers_[bus];
+  controller.function = address;
+  if (i210) {
+    for (uint32_t i = 0; i < mac.size(); ++i) {
+      controller.registers[kReceiveAddress + i] = mac[i];
+    }
+    controller.registers[kReceiveAddress + 6] = 0;
+    controller.registers[kReceiveAddress + 7] = 0x80;  // address valid
+  }
+}
+
+bool LanDevices::Decodes(const Controller &controller) const {
+  const PciFunction *function = pci_.Find(controller.function);
+  return function != nullptr &&
+         (function->Get(kCommand, 2) & kMemorySpaceEnable) != 0;
+}
+
+std::optional<LanDevices::Hit> LanDevices::Find(uint64_t address) const {
+  for (const auto &[bus, controller] : controllers_) {
+    const PciFunction *function = pci_.Find(controller.function);
+    const uint64_t base = function->Get(kBar0, 4) & ~0xFULL;
+    if (address >= base && address < base + kMemorySize) {
+      return Hit{&controller, static_cast<uint32_t>(address - base)};
+    }
+  }
+  return std::nullopt;
+}
+
+bool LanDevices::Claims(uint64_t address) const {
+  return Find(address).has_value();
+}
+
+std::optional<uint32_t> LanDevices::ReadMemory(uint64_t address,
+                                               uint8_t width) const {
+  const std::optional<Hit> hit = Find(address);
+  if (!hit || !Decodes(*hit->controller)) {
+    return std::nullopt;
+  }
+  uint32_t value = 0;
+  for (uint32_t i = 0; i < width / 8U; ++i) {
+    auto byte = hit->controller->registers.find(hit->offset + i);
+    if (byte == hit->controller->registers.end()) {
+      return std::nullopt;
+    }
+    value |= static_cast<uint32_t>(byte->second) << (8 * i);
+  }
+  return value;
+}
+
+bool LanDevices::WriteMemory(uint64_t address, uint8_t width, uint32_t value) {
+  const std::optional<Hit> hit = Find(address);
+  if (!hit || !Decodes(*hit->controller) ||
+      ReadMemory(address, width) == std::nullopt) {
+    return false;
+  }
+  return Override(address, width, value);
+}
+
+bool LanDevices::Override(uint64_t address, uint8_t width, uint32_t value) {
+  const std::optional<Hit> hit = Find(address);
+  if (!hit) {
+    return false;
+  }
+  auto &registers = controllers_.at(hit->controller->function >> 8).registers;
+  for (uint32_t i = 0; i < width / 8U; ++i) {
+    registers[hit->offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,64 @@
+// The onboard-LAN side of the board: PCI-to-PCI bridges, the function at
+// device 0 function 0 of each bridge's subordinate bus, and the register
+// space that an Ethernet controller decodes at its BAR0.
+#ifndef BOARDCFG_SIM_CHIPSET_LAN_DEVICES_H
+#define BOARDCFG_SIM_CHIPSET_LAN_DEVICES_H
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+#include "sim/chipset/pci_config_space.h"
+
+namespace sim {
+
+enum class DeviceKind : uint8_t {
+  None,   // nothing answers: configuration reads are all-ones
+  I210,   // 8086:1533 with its receive-address registers
+  Other,  // an Ethernet controller that is not an I210 (8086:10D3)
+};
+
+using MacAddress = std::array<uint8_t, 6>;
+
+class LanDevices {
+ public:
+  static constexpr uint32_t kMemorySize = 0x20000;
+  static constexpr uint32_t kReceiveAddress = 0x5400;
+
+  explicit LanDevices(PciConfigSpace &pci) : pci_(pci) {}
+
+  // A bridge whose secondary and subordinate bus is subordinateBus; the
+  // bus is left empty until SetDeviceBehind fills it.
+  void AddBridge(uint16_t bridge, uint8_t subordinateBus);
+  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac = {},
+                       uint32_t bar0 = 0xA0000000);
+
+  // True when a controller's BAR0 range holds the address.
+  bool Claims(uint64_t address) const;
+  // Empty while memory decoding is off or no register lies there.
+  std::optional<uint32_t> ReadMemory(uint64_t address, uint8_t width) const;
+  bool WriteMemory(uint64_t address, uint8_t width, uint32_t value);
+  // Sets register bytes in a controller's range; false outside every range.
+  bool Override(uint64_t address, uint8_t width, uint32_t value);
+
+ private:
+  struct Controller {
+    uint16_t function;
+    std::map<uint32_t, uint8_t> registers;  // by offset in the BAR0 range
+  };
+  struct Hit {
+    const Controller *controller;
+    uint32_t offset;
+  };
+
+  std::optional<Hit> Find(uint64_t address) const;
+  bool Decodes(const Controller &controller) const;
+
+  PciConfigSpace &pci_;
+  std::map<uint8_t, Controller> controllers_;  // by bus
+};
+
+}  // namespace sim
+
+#endif

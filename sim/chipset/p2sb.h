@@ -1,0 +1,61 @@
+// The P2SB function (bus 0, device 31, function 1) and its sideband message
+// engine, which delivers GPIO lock updates to the communities.
+#ifndef BOARDCFG_SIM_CHIPSET_P2SB_H
+#define BOARDCFG_SIM_CHIPSET_P2SB_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/chipset/gpio_community.h"
+#include "sim/chipset/pci_function.h"
+
+namespace sim {
+
+enum class P2sbState : uint8_t {
+  Ok,                  // messages complete at once with status 0
+  Absent,              // the function reads all-ones, as when hidden
+  Stuck,               // busy never clears
+  HangsOnMessage,      // idle, but the first message started never completes
+  CompletesWithError,  // messages complete with a chosen non-zero status
+};
+
+struct SidebandMessage {
+  uint8_t port;
+  uint32_t offset;  // extended address << 16 | address bits 15..0
+  uint8_t opcode;
+  uint16_t routing;
+  uint32_t data;
+  std::optional<uint8_t> completion;  // empty while it never completes
+  bool applied;                       // a lock register took the data
+};
+
+class P2sb {
+ public:
+  static constexpr uint16_t kFunction = 0x00F9;
+
+  P2sb(PciFunction &function, GpioCommunities &gpio,
+       std::vector<std::string> &notes);
+  P2sb(const P2sb &) = delete;
+  P2sb &operator=(const P2sb &) = delete;
+
+  // completion is the status (1..3) of CompletesWithError.
+  void SetState(P2sbState state, uint8_t completion = 1);
+  const std::vector<SidebandMessage> &Messages() const { return messages_; }
+
+ private:
+  void AfterWrite(uint16_t offset, uint8_t width, uint32_t value);
+  void Start();
+
+  PciFunction &function_;
+  GpioCommunities &gpio_;
+  std::vector<std::string> &notes_;
+  P2sbState state_ = P2sbState::Ok;
+  uint8_t completion_ = 1;
+  std::vector<SidebandMessage> messages_;
+};
+
+}  // namespace sim
+
+#endif

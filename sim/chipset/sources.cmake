@@ -1,0 +1,13 @@
+# The chipset model, built into boardcfg_sim. Its read path runs once per
+# polled register read (up to 0x0FFFFFFF in a row), so it is optimised even
+# in debug builds.
+set(CHIPSET_MODEL_SOURCES
+  sim/chipset/access_trace.cpp
+  sim/chipset/chipset_model.cpp
+  sim/chipset/gpio_community.cpp
+  sim/chipset/lan_devices.cpp
+  sim/chipset/p2sb.cpp
+  sim/chipset/pci_config_space.cpp
+  sim/chipset/pci_function.cpp
+  sim/chipset/register_backend.cpp)
+set(CHIPSET_MODEL_COMPILE_OPTIONS -O2)

@@ -1,0 +1,163 @@
+#include "platform/register_access.h"
+#include "tests/gpio/gpio_test_support.h"
+
+namespace {
+
+using ChipsetModelTest = GpioTest;
+
+constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
+constexpr uint64_t kHGppB0Dw0 = 0xFD6E0790;
+
+TEST_F(ChipsetModelTest, LockRegistersIgnorePlainStores) {
+  RegisterWrite32(kHGppBLockTx, 1);
+  RegisterWrite32(0xFD6E0088, 1);
+  EXPECT_FALSE(Board().PadTxLocked(kPadGppB0));
+  EXPECT_FALSE(Board().PadConfigLocked(kPadGppB0));
+  EXPECT_EQ(Board().Notes().size(), 2u);
+  EXPECT_TRUE(Board().Trace().Unimplemented().empty());
+}
+
+// Only opcode 0x13 to a Lock or LockTx register changes anything.
+TEST_F(ChipsetModelTest, SidebandEngineServesOnlyLockUpdates) {
+  const struct {
+    uint16_t opcode;
+    uint32_t address;
+    bool applied;
+  } cases[] = {
+      {0x1300, 0x6E00008C, true},
+      {0x1200, 0x6E00008C, false},
+      {0x1300, 0x6E000790, false},  // GPP_B0 DW0
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    RegisterWrite32(0xE00F90D0, c.address);
+    RegisterWrite32(0xE00F90D4, 1);
+    RegisterWrite16(0xE00F90D8, c.opcode | 1);
+    EXPECT_EQ(RegisterRead16(0xE00F90D8), c.applied ? c.opcode : c.opcode | 2);
+    EXPECT_EQ(Board().PadTxLocked(kPadGppB0), c.applied);
+    EXPECT_EQ(Board().PadDw0(kPadGppB0), 0u);
+    EXPECT_EQ(Board().Notes().size(), c.applied ? 0u : 1u);
+  }
+}
+
+TEST_F(ChipsetModelTest, UnimplementedAccessesAreFlaggedAndReadAllOnes) {
+  const struct {
+    uint64_t address;
+    uint8_t width;
+    uint32_t value;
+  } cases[] = {
+      {0xFD6E0000, 32, 0xFFFFFFFF},  // a hole in community 0x6E
+      {kHGppB0Dw0, 16, 0xFFFF},      // the private window is 32-bit only
+      {0xE00F8010, 32, 0xFFFFFFFF},  // an LPC register the model lacks
+      {0xE0100000, 16, 0xFFFF},      // a function the model lacks
+      {0x80000000, 8, 0xFF},         // memory nothing decodes
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(Board().Read(c.address, c.width), c.value)
+        << std::hex << c.address;
+  }
+  RegisterWrite32(0xFD6E0000, 0);
+  EXPECT_EQ(Board().Trace().Unimplemented().size(), 6u);
+  EXPECT_EQ(Board().Flags().size(), 6u);
+  EXPECT_EQ(Board().Flags().back(),
+            "write32 0xFD6E0000 = 0x00000000 (unimplemented)");
+}
+
+TEST_F(ChipsetModelTest, Dw0StoreKeepsWhatItsLocksAndInputProtect) {
+  const struct {
+    bool txLock;
+    bool configLock;
+    uint32_t written;
+    uint32_t stored;
+  } cases[] = {
+      {false, false, 0x40000100, 0x40000102},  // RX state is the pin's
+      {true, false, 0x40000100, 0x40000103},
+      {false, true, 0x40000100, 0x44000202},
+      {true, true, 0x40000100, 0x44000203},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    Board().SetPadDw0(kPadGppB0, 0x44000203);
+    Board().SetPadTxLock(kPadGppB0, c.txLock);
+    Board().SetPadConfigLock(kPadGppB0, c.configLock);
+    RegisterWrite32(kHGppB0Dw0, c.written);
+    EXPECT_EQ(Board().PadDw0(kPadGppB0), c.stored);
+  }
+}
+
+TEST_F(ChipsetModelTest, OverridesLoadStateThatBehaviourActsOn) {
+  Board().OverrideRegister(kHGppBLockTx, 1);
+  RegisterWrite32(kHGppB0Dw0, 1);
+  EXPECT_EQ(Board().PadDw0(kPadGppB0), 0u);
+
+  Board().OverrideRegister(0xFD6E0FF0, 0x1234);  // no register of the layout
+  RegisterWrite32(0xFD6E0FF0, 0x5678);
+  EXPECT_EQ(RegisterRead32(0xFD6E0FF0), 0x5678u);
+
+  // An LP device ID lays the communities out by the LP table; addresses
+  // both layouts have keep their values.
+  constexpr uint64_t kLpGppG0Dw0 = 0xFD6E0930;
+  EXPECT_EQ(Board().Peek(kLpGppG0Dw0), std::nullopt);
+  Board().OverrideRegister(kLpcDeviceIdAddress, kLpDeviceId, 16);
+  EXPECT_EQ(GetPchSeries(), kPchSeriesLp);
+  EXPECT_EQ(Board().Peek(kLpGppG0Dw0), 0u);
+  EXPECT_TRUE(Board().PadTxLocked(kPadGppB0));
+  EXPECT_EQ(Board().Peek(0xFD6E0FF0), 0x5678u);
+  EXPECT_TRUE(Board().Flags().empty());
+}
+
+TEST_F(ChipsetModelTest, ReadsZeroEverywhereLeavesBothWindowsUnbacked) {
+  Board().SetReadsZeroEverywhere();
+  EXPECT_EQ(RegisterRead16(kLpcDeviceIdAddress), 0);
+  EXPECT_EQ(RegisterRead16(0xE00F9000), 0);
+  EXPECT_EQ(RegisterRead32(kHGppBLockTx), 0u);
+  RegisterWrite32(kHGppB0Dw0, 1);
+  EXPECT_EQ(Board().Trace().Unimplemented().size(), 4u);
+  EXPECT_EQ(GetPchSeries(), kPchSeriesNotDetected);
+}
+
+class LanModelTest : public GpioTest {
+ protected:
+  static constexpr PciAddress16 kBridge = 0x00E0;  // bus 0, device 28
+  static constexpr uint8_t kBus = 3;
+  static constexpr sim::MacAddress kMac = {0x00, 0x1B, 0x21, 0xAA, 0xBB, 0xCC};
+  static constexpr uint64_t kMacAddress = 0xA0005400;
+
+  void SetUp() override {
+    GpioTest::SetUp();
+    Board().AddBridge(kBridge, kBus);
+  }
+};
+
+TEST_F(LanModelTest, BridgeLeadsToTheControllerSetBehindIt) {
+  EXPECT_EQ(RegisterRead8(PciConfigAddress(kBridge, 0x1A)), kBus);
+  EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0xFFFFFFFFu);
+  EXPECT_TRUE(Board().Flags().empty());
+  Board().SetDeviceBehind(kBus, sim::DeviceKind::Other);
+  EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0x10D38086u);
+  Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac, 0xB0000004);
+  EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0x15338086u);
+  EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0x10)), 0xB0000004u);
+}
+
+TEST_F(LanModelTest, MacIsReadableWhileMemoryDecodes) {
+  Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac);
+  const UINT32 command = PciConfigAddress(kBus << 8, 0x04);
+  uint8_t byte = 0;
+  EXPECT_TRUE(Board().ReadDeviceByte(kMacAddress, &byte));
+  EXPECT_EQ(byte, 0xFF);  // decoding off
+  RegisterWrite8(command, 0x07);
+  sim::MacAddress read{};
+  for (size_t i = 0; i < read.size(); ++i) {
+    EXPECT_TRUE(Board().ReadDeviceByte(kMacAddress + i, &read[i]));
+  }
+  EXPECT_EQ(read, kMac);
+  EXPECT_EQ(sim::Describe(Board().Trace().Entries().back()),
+            "read8 0xA0005405 = 0xCC");
+  RegisterWrite16(command, 0);
+  EXPECT_EQ(RegisterRead16(command), 0);
+  EXPECT_FALSE(Board().ReadDeviceByte(0xA0020000, &byte));
+  EXPECT_EQ(Board().Trace().Unimplemented().size(), 1u);
+}
+
+}  // namespace

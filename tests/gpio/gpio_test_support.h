@@ -1,0 +1,64 @@
+// Shared set-up of the GPIO suites: a fresh board and image per test, and
+// the trace as readable lines.
+#ifndef BOARDCFG_TESTS_GPIO_GPIO_TEST_SUPPORT_H
+#define BOARDCFG_TESTS_GPIO_GPIO_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "gpio/gpio.h"
+#include "sim/chipset/chipset_model.h"
+#include "sim/driver_state.h"
+
+using Lines = std::vector<std::string>;
+
+inline constexpr uint16_t kHDeviceId = 0xA305;
+inline constexpr uint16_t kLpDeviceId = 0x9D84;
+inline constexpr uint16_t kUndetectedDeviceId = 0x1234;
+inline constexpr uint64_t kLpcDeviceIdAddress = 0xE00F8002;
+
+class GpioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::ResetChipset();
+    sim::ResetDriverState();
+  }
+
+  static sim::ChipsetModel &Board() { return sim::Chipset(); }
+
+  // Sets the board's series, lets the library detect it and clears the
+  // trace, so that only what follows is traced.
+  static void StartOn(uint16_t lpcDeviceId) {
+    Board().SetLpcDeviceId(lpcDeviceId);
+    GetPchSeries();
+    Board().Trace().Clear();
+  }
+
+  // The trace as lines of Describe(), without the LPC device-ID reads that
+  // an undetected series repeats at every use; runs they split are folded.
+  static std::vector<std::string> TraceLines() {
+    std::vector<sim::Access> kept;
+    for (const sim::Access &access : Board().Trace().Entries()) {
+      if (access.address == kLpcDeviceIdAddress) {
+        continue;
+      }
+      if (!kept.empty() && kept.back().SameAccessAs(access)) {
+        kept.back().count += access.count;
+      } else {
+        kept.push_back(access);
+      }
+    }
+    std::vector<std::string> lines;
+    for (const sim::Access &access : kept) {
+      lines.push_back(sim::Describe(access));
+    }
+    return lines;
+  }
+
+  static uint64_t AccessCount() { return Board().Trace().AccessCount(); }
+};
+
+#endif

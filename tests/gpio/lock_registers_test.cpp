@@ -1,0 +1,140 @@
+#include "tests/gpio/gpio_test_support.h"
+
+namespace {
+
+using LockRegisterTest = GpioTest;
+
+TEST_F(LockRegisterTest, GroupAndDwValidity) {
+  const struct {
+    uint16_t id;
+    GroupCode group;
+    UINT32 dw;
+    bool valid;
+  } cases[] = {
+      {kHDeviceId, 0x0310, 0, true},  // JTAG, 9 pads
+      {kHDeviceId, 0x0310, 1, false},
+      {kHDeviceId, 0x0311, 0, false},
+      {kHDeviceId, 0x02FF, 0, false},
+      {kHDeviceId, 0x0300, 0, true},
+      {kHDeviceId, 0x030C, 1, true},  // VGPIO, 40 pads
+      {kHDeviceId, 0x030C, 2, false},
+      {kHDeviceId, 0x0401, 0, false},
+      {kLpDeviceId, 0x040E, 0, true},
+      {kLpDeviceId, 0x040F, 0, false},
+      {kLpDeviceId, 0x0301, 0, false},
+      {kLpDeviceId, 0x0409, 1, true},  // VGPIO, 40 pads
+      {kUndetectedDeviceId, 0x0310, 0, true},
+      {kUndetectedDeviceId, 0x040E, 0, false},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    Board().SetLpcDeviceId(c.id);
+    EXPECT_EQ(IsGroupAndDwValid(c.group, c.dw), c.valid)
+        << std::hex << c.group << " dw " << c.dw;
+  }
+}
+
+TEST_F(LockRegisterTest, GroupRegistersByKind) {
+  StartOn(kHDeviceId);
+  // H VGPIO (group 12), port 0x6D: dw 1 steps 4 bytes, 8 for lock kinds.
+  const struct {
+    GpioRegisterKind kind;
+    uint64_t address;
+  } cases[] = {
+      {GpioHostSw, 0xFD6D00D4}, {GpioGpeEn, 0xFD6D0174},
+      {GpioGpeSts, 0xFD6D0154}, {GpioLock, 0xFD6D00A8},
+      {GpioLockTx, 0xFD6D00AC},
+  };
+  for (const auto &c : cases) {
+    Board().OverrideRegister(c.address, 0x5A000000 | c.kind);
+    UINT32 value = 0;
+    ReadGroupRegister(c.kind, 12, 1, &value);
+    EXPECT_EQ(value, 0x5A000000u | c.kind) << c.kind;
+  }
+}
+
+TEST_F(LockRegisterTest, MissingRegisterKindOrGroupYieldsZeroUnread) {
+  StartOn(kHDeviceId);
+  const struct {
+    GpioRegisterKind kind;
+    UINT8 group;
+  } cases[] = {
+      {GpioSmiEn, 0},  // GPP_A has no SMI registers
+      {GpioNmiEn, 6},  // GPP_G has SMI but no NMI registers
+      {static_cast<GpioRegisterKind>(8), 1},
+      {GpioLockTx, 17},
+      {GpioLockTx, 0xFF},
+  };
+  for (const auto &c : cases) {
+    UINT32 value = 7;
+    ReadGroupRegister(c.kind, c.group, 0, &value);
+    EXPECT_EQ(value, 0u);
+  }
+  EXPECT_EQ(AccessCount(), 0u);
+}
+
+TEST_F(LockRegisterTest, LockReadsValidateFirst) {
+  StartOn(kHDeviceId);
+  Board().SetPadConfigLock(0x03100003, true);
+  Board().SetPadTxLock(0x03100005, true);
+  UINT32 value = 7;
+  EXPECT_EQ(ReadLockRegister(0x0310, 0, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 3);
+  EXPECT_EQ(ReadLockTxRegister(0x0310, 0, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 5);
+  value = 7;
+  EXPECT_EQ(ReadLockRegister(0x0310, 1, &value), EFI_INVALID_PARAMETER);
+  EXPECT_EQ(ReadLockTxRegister(0x0311, 0, &value), EFI_INVALID_PARAMETER);
+  EXPECT_EQ(value, 7u);
+  EXPECT_EQ(TraceLines(), (Lines{
+                              "read32 0xFD6A0088 = 0x00000008",
+                              "read32 0xFD6A008C = 0x00000020",
+                          }));
+}
+
+TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
+  StartOn(kHDeviceId);
+  const struct {
+    EFI_STATUS (*write)();
+    EFI_STATUS status;
+  } cases[] = {
+      {[] { return WriteLockRegister(GpioHostSw, 0x0301, 0, 0, 1); },
+       EFI_UNSUPPORTED},
+      {[] { return WriteLockRegister(GpioLockTx, 0x0311, 0, 0, 1); },
+       EFI_INVALID_PARAMETER},
+      {[] { return WriteLockRegister(GpioLock, 0x03FF, 0, 0, 1); },
+       EFI_INVALID_PARAMETER},
+      {[] { return WriteLockRegister(GpioLockTx, 0x0310, 1, 0, 1); },
+       EFI_INVALID_PARAMETER},
+      {[] { return UnlockPadTx(0x0311, 0, 1); }, EFI_INVALID_PARAMETER},
+      {[] { return LockPadTx(0x0301, 1, 1); }, EFI_INVALID_PARAMETER},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(c.write(), c.status);
+  }
+  EXPECT_EQ(AccessCount(), 0u);
+}
+
+TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
+  StartOn(kLpDeviceId);
+  // LP VGPIO (port 0x6D), pads 32..39: Lock at 0x098 + 8.
+  Board().OverrideRegister(0xFD6D00A0, 0x00F0F0F0);
+  EXPECT_EQ(WriteLockRegister(GpioLock, 0x0409, 1, 0x00FF00FF, 0x0F000000),
+            EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(0xFD6D00A0), 0x0FF000F0u);
+  ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+  EXPECT_EQ(Board().SidebandMessages()[0].port, 0x6D);
+  EXPECT_EQ(Board().SidebandMessages()[0].offset, 0x0A0u);
+}
+
+TEST_F(LockRegisterTest, UnlockAndLockChangeOnlyTheirBits) {
+  StartOn(kHDeviceId);
+  Board().OverrideRegister(0xFD6E008C, 0x00000106);  // H GPP_B LockTx
+  EXPECT_EQ(UnlockPadTx(0x0301, 0, 0x00000104), EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000002u);
+  EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000011), EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000013u);
+  EXPECT_EQ(Board().Flags(), Lines{});
+}
+
+}  // namespace

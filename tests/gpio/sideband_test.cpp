@@ -1,0 +1,130 @@
+#include "tests/gpio/gpio_test_support.h"
+
+namespace {
+
+using SidebandTest = GpioTest;
+
+constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
+
+// A message to H GPP_B's LockTx, port 0x6E offset 0x08C.
+EFI_STATUS SendToLockTx(UINT32 data, UINT8 *response, INT32 opcode = 0x13) {
+  return SendSidebandMessage(0x6E, 0x08C, &data, response, opcode);
+}
+
+TEST_F(SidebandTest, RegistersAreWrittenInOrder) {
+  StartOn(kHDeviceId);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(0x00000101, &response), EFI_SUCCESS);
+  EXPECT_EQ(response, 0);
+  EXPECT_EQ(TraceLines(), (Lines{
+                              "read16 0xE00F9000 = 0x8086",
+                              "read16 0xE00F90D8 = 0x0000",
+                              "write32 0xE00F90D0 = 0x6E00008C",
+                              "write32 0xE00F90DC = 0x00000000",
+                              "read16 0xE00F90D8 = 0x0000",
+                              "write16 0xE00F90D8 = 0x1300",
+                              "write16 0xE00F90DA = 0xF000",
+                              "write32 0xE00F90D4 = 0x00000101",
+                              "read16 0xE00F90D8 = 0x1300",
+                              "write16 0xE00F90D8 = 0x1301",
+                              "read16 0xE00F90D8 = 0x1300",
+                          }));
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0x00000101u);
+}
+
+TEST_F(SidebandTest, OffsetIsSplitAcrossAddressAndExtendedAddress) {
+  StartOn(kHDeviceId);
+  UINT32 data = 1;
+  UINT8 response = 9;
+  EXPECT_EQ(SendSidebandMessage(0x6E, 0x0012008C, &data, &response, 0x13),
+            EFI_DEVICE_ERROR);
+  EXPECT_EQ(TraceLines()[2], "write32 0xE00F90D0 = 0x6E00008C");
+  EXPECT_EQ(TraceLines()[3], "write32 0xE00F90DC = 0x00000012");
+  // No lock register lies at 0x12008C: the model refuses and says so.
+  EXPECT_EQ(response, 1);
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
+  EXPECT_EQ(Board().Notes().size(), 1u);
+}
+
+TEST_F(SidebandTest, OpcodeArgument) {
+  const struct {
+    INT32 opcode;
+    bool accepted;
+  } cases[] = {
+      {INT32_MIN, true}, {-1, true},    {0, true},    {1, true},
+      {2, false},        {3, false},    {4, true},    {7, true},
+      {8, false},        {0x12, false}, {0x13, true}, {0x14, false},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    StartOn(kHDeviceId);
+    UINT8 response = 9;
+    const EFI_STATUS status = SendToLockTx(1, &response, c.opcode);
+    if (c.accepted) {
+      EXPECT_EQ(status, EFI_SUCCESS) << c.opcode;
+      ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+      EXPECT_EQ(Board().SidebandMessages()[0].opcode, 0x13);
+    } else {
+      EXPECT_EQ(status, EFI_INVALID_PARAMETER) << c.opcode;
+      EXPECT_EQ(response, 9);
+      EXPECT_EQ(AccessCount(), 0u);
+    }
+  }
+}
+
+TEST_F(SidebandTest, AbsentP2sbFailsWithoutWaiting) {
+  StartOn(kHDeviceId);
+  Board().SetP2sbState(sim::P2sbState::Absent);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(1, &response), EFI_DEVICE_ERROR);
+  EXPECT_EQ(response, 9);
+  EXPECT_EQ(TraceLines(), Lines{"read16 0xE00F9000 = 0xFFFF"});
+}
+
+// Each wait gives up after 0x0FFFFFFF status reads: the first leaves the
+// response alone, the second leaves the 4 it preset.
+TEST_F(SidebandTest, EachWaitEndsAtThePollLimit) {
+  const struct {
+    sim::P2sbState state;
+    UINT8 response;
+    const char *lastLine;
+  } cases[] = {
+      {sim::P2sbState::Stuck, 9, "read16 0xE00F90D8 = 0x0001 x268435455"},
+      {sim::P2sbState::HangsOnMessage, 4,
+       "read16 0xE00F90D8 = 0x1301 x268435455"},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    StartOn(kHDeviceId);
+    Board().SetP2sbState(c.state);
+    UINT8 response = 9;
+    EXPECT_EQ(SendToLockTx(1, &response), EFI_TIMEOUT);
+    EXPECT_EQ(response, c.response);
+    EXPECT_EQ(TraceLines().back(), c.lastLine);
+    EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
+  }
+  // The hung message was sent in full before the second wait ran out.
+  EXPECT_EQ(
+      TraceLines(),
+      (Lines{"read16 0xE00F9000 = 0x8086", "read16 0xE00F90D8 = 0x0000",
+             "write32 0xE00F90D0 = 0x6E00008C",
+             "write32 0xE00F90DC = 0x00000000", "read16 0xE00F90D8 = 0x0000",
+             "write16 0xE00F90D8 = 0x1300", "write16 0xE00F90DA = 0xF000",
+             "write32 0xE00F90D4 = 0x00000001", "read16 0xE00F90D8 = 0x1300",
+             "write16 0xE00F90D8 = 0x1301",
+             "read16 0xE00F90D8 = 0x1301 x268435455"}));
+}
+
+TEST_F(SidebandTest, CompletionStatusIsTheResponse) {
+  for (uint8_t completion : {1, 2, 3}) {
+    SetUp();
+    StartOn(kHDeviceId);
+    Board().SetP2sbState(sim::P2sbState::CompletesWithError, completion);
+    UINT8 response = 9;
+    EXPECT_EQ(SendToLockTx(1, &response), EFI_DEVICE_ERROR);
+    EXPECT_EQ(response, completion);
+    EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
+  }
+}
+
+}  // namespace
