@@ -4,6 +4,7 @@ set(DRIVER_SOURCES
   driver/driver_entry.cpp
   driver/onboard_lan.cpp
   driver/ready_to_boot.cpp
+  driver/riser.cpp
   driver/setup_strings.cpp
   driver/smbios_slots.cpp
   driver/support_library.cpp)

@@ -11,7 +11,6 @@ VOID FindHobList() {
   if (HobList != nullptr) {
     return;
   }
-  HobList = nullptr;
   const EFI_SYSTEM_TABLE *system = ServiceGlobals.SystemTable;
   for (UINTN i = 0; i < system->NumberOfTableEntries; ++i) {
     const EFI_CONFIGURATION_TABLE &entry = system->ConfigurationTable[i];

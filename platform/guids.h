@@ -22,16 +22,12 @@ inline EFI_GUID *GuidArg(const EFI_GUID &guid) {
   return const_cast<EFI_GUID *>(&guid);
 }
 
-constexpr BOOLEAN GuidsEqual(const EFI_GUID &a, const EFI_GUID &b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) {
-    return FALSE;
-  }
-  for (UINTN i = 0; i < 8; ++i) {
-    if (a.Data4[i] != b.Data4[i]) {
-      return FALSE;
-    }
-  }
-  return TRUE;
+inline BOOLEAN GuidsEqual(const EFI_GUID &a, const EFI_GUID &b) {
+  UINT64 left[2];
+  UINT64 right[2];
+  __builtin_memcpy(left, &a, sizeof left);
+  __builtin_memcpy(right, &b, sizeof right);
+  return left[0] == right[0] && left[1] == right[1];
 }
 
 #endif

@@ -254,8 +254,8 @@ TEST_F(DriverEntryTest, ServicesInstalledBeforeTheEntryAreNotNotified) {
 TEST_F(DriverEntryTest, ServiceInstalledAfterTheEntryRunsItsNotification) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   const size_t before = firmware().Calls().size();
-  static int smbios;
-  firmware().InstallProtocol(kSmbiosRecordServiceGuid, &smbios);
+  firmware().InstallProtocol(kSmbiosRecordServiceGuid,
+                             sim::Services().smbios.Interface());
   ASSERT_GT(firmware().Calls().size(), before + 1);
   EXPECT_EQ(firmware().Calls()[before + 1].service, "CloseEvent");
   EXPECT_EQ(firmware().OpenEventCount(), 2U);

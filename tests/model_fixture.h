@@ -7,12 +7,14 @@
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
 #include "sim/firmware/firmware_model.h"
+#include "sim/services/service_doubles.h"
 
 class ModelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::ResetFirmware();
     sim::ResetChipset();
+    sim::ResetServices();
     sim::ResetDriverState();
   }
   void TearDown() override {
