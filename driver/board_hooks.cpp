@@ -12,8 +12,7 @@ namespace {
 VOID WithdrawHooks(EFI_BOOT_SERVICES *boot, EFI_HANDLE handle,
                    BOOLEAN installed, const EFI_EVENT (&events)[3]) {
   if (installed) {
-    boot->UninstallProtocolInterface(handle,
-                                     GuidArg(kBoardServiceProtocolGuid),
+    boot->UninstallProtocolInterface(handle, GuidArg(kBoardServiceProtocolGuid),
                                      &BoardServiceProtocol);
   }
   for (EFI_EVENT event : events) {
@@ -39,10 +38,9 @@ EFI_STATUS RegisterBoardHooks(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
       &handle, GuidArg(kBoardServiceProtocolGuid), EFI_NATIVE_INTERFACE,
       &BoardServiceProtocol));
 
-  if (EFI_ERROR(boot->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK,
-                                    OnReadyToBoot, nullptr,
-                                    &kReadyToBootEventGroupGuid,
-                                    &readyEvent))) {
+  if (EFI_ERROR(boot->CreateEventEx(
+          EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnReadyToBoot, nullptr,
+          &kReadyToBootEventGroupGuid, &readyEvent))) {
     readyEvent = nullptr;
   }
 
@@ -51,8 +49,8 @@ EFI_STATUS RegisterBoardHooks(EFI_HANDLE, EFI_SYSTEM_TABLE *) {
                                   &stringEvent))) {
     stringEvent = nullptr;
   } else {
-    boot->RegisterProtocolNotify(GuidArg(kSetupStringServiceGuid),
-                                 stringEvent, &stringKey);
+    boot->RegisterProtocolNotify(GuidArg(kSetupStringServiceGuid), stringEvent,
+                                 &stringKey);
   }
 
   EFI_STATUS status =

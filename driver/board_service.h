@@ -5,9 +5,11 @@
 
 #include "platform/uefi.h"
 
-#define BOARD_SERVICE_PROTOCOL_GUID_INIT                                       \
-  {                                                                            \
-    0x6B588D7C, 0xC72E, 0x4A78, { 0x88, 0x58, 0x77, 0xE1, 0xDA, 0x8F, 0xC7, 0xF7 } \
+#define BOARD_SERVICE_PROTOCOL_GUID_INIT             \
+  {                                                  \
+    0x6B588D7C, 0xC72E, 0x4A78, {                    \
+      0x88, 0x58, 0x77, 0xE1, 0xDA, 0x8F, 0xC7, 0xF7 \
+    }                                                \
   }
 
 /* Bits 3..0 are the levels of the strap pads GPP_K0..GPP_K3. */

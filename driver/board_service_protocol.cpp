@@ -9,6 +9,6 @@ BOOLEAN EFIAPI ReturnTrue() { return TRUE; }
 EFI_STATUS EFIAPI ReturnSuccess() { return EFI_SUCCESS; }
 
 BoardServiceInterface BoardServiceProtocol = {
-    ReturnFalse, ReturnSuccess, ReturnFalse, nullptr,
-    CollectOnboardLanMacs, ReturnTrue, ReturnSuccess, nullptr,
+    ReturnFalse,           ReturnSuccess, ReturnFalse,   nullptr,
+    CollectOnboardLanMacs, ReturnTrue,    ReturnSuccess, nullptr,
 };

@@ -28,8 +28,7 @@ VOID EFIAPI OnStringServiceInstalled(EFI_EVENT event, VOID *) {
   EFI_BOOT_SERVICES *boot = ServiceGlobals.BootServices;
   SetupStringService *service = nullptr;
   // Not found: the event stays open for the next installation.
-  if (EFI_ERROR(boot->LocateProtocol(GuidArg(kSetupStringServiceGuid),
-                                     nullptr,
+  if (EFI_ERROR(boot->LocateProtocol(GuidArg(kSetupStringServiceGuid), nullptr,
                                      reinterpret_cast<VOID **>(&service))) ||
       service == nullptr) {
     return;

@@ -32,8 +32,7 @@ constexpr SlotDeletions DeletionsFor(RiserId id) {
 VOID DeleteSlotRecord(UINT8 instance) {
   EFI_BOOT_SERVICES *boot = ServiceGlobals.BootServices;
   SmbiosRecordService *service = nullptr;
-  if (EFI_ERROR(boot->LocateProtocol(GuidArg(kSmbiosRecordServiceGuid),
-                                     nullptr,
+  if (EFI_ERROR(boot->LocateProtocol(GuidArg(kSmbiosRecordServiceGuid), nullptr,
                                      reinterpret_cast<VOID **>(&service))) ||
       service == nullptr) {
     return;

@@ -120,8 +120,9 @@ typedef EFI_STATUS(EFIAPI *EFI_CHECK_EVENT)(EFI_EVENT Event);
 typedef EFI_STATUS(EFIAPI *EFI_INSTALL_PROTOCOL_INTERFACE)(
     EFI_HANDLE *Handle, EFI_GUID *Protocol, EFI_INTERFACE_TYPE InterfaceType,
     VOID *Interface);
-typedef EFI_STATUS(EFIAPI *EFI_UNINSTALL_PROTOCOL_INTERFACE)(
-    EFI_HANDLE Handle, EFI_GUID *Protocol, VOID *Interface);
+typedef EFI_STATUS(EFIAPI *EFI_UNINSTALL_PROTOCOL_INTERFACE)(EFI_HANDLE Handle,
+                                                             EFI_GUID *Protocol,
+                                                             VOID *Interface);
 typedef EFI_STATUS(EFIAPI *EFI_HANDLE_PROTOCOL)(EFI_HANDLE Handle,
                                                 EFI_GUID *Protocol,
                                                 VOID **Interface);
@@ -136,9 +137,11 @@ typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(EFI_GUID *Protocol,
 typedef VOID(EFIAPI *EFI_COPY_MEM)(VOID *Destination, VOID *Source,
                                    UINTN Length);
 typedef VOID(EFIAPI *EFI_SET_MEM)(VOID *Buffer, UINTN Size, UINT8 Value);
-typedef EFI_STATUS(EFIAPI *EFI_CREATE_EVENT_EX)(
-    UINT32 Type, EFI_TPL NotifyTpl, EFI_EVENT_NOTIFY NotifyFunction,
-    const VOID *NotifyContext, const EFI_GUID *EventGroup, EFI_EVENT *Event);
+typedef EFI_STATUS(EFIAPI *EFI_CREATE_EVENT_EX)(UINT32 Type, EFI_TPL NotifyTpl,
+                                                EFI_EVENT_NOTIFY NotifyFunction,
+                                                const VOID *NotifyContext,
+                                                const EFI_GUID *EventGroup,
+                                                EFI_EVENT *Event);
 
 /* Every member in the order of the UEFI specification; services this
  * system neither calls nor models stay untyped pointer slots. */

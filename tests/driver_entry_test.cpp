@@ -44,8 +44,8 @@ class DriverEntryTest : public ModelTest {
 };
 
 const std::vector<std::string> kEntryCalls = {
-    "LocateProtocol", "InstallProtocolInterface", "CreateEventEx",
-    "CreateEvent",    "RegisterProtocolNotify",   "CreateEvent",
+    "LocateProtocol",        "InstallProtocolInterface", "CreateEventEx",
+    "CreateEvent",           "RegisterProtocolNotify",   "CreateEvent",
     "RegisterProtocolNotify"};
 
 TEST_F(DriverEntryTest, MakesItsCallsInOrderWithTheirArguments) {
@@ -145,9 +145,9 @@ std::ostream &operator<<(std::ostream &out, const IgnoredFailure &failure) {
   return out << failure.service << " #" << failure.occurrence;
 }
 
-class IgnoredFailureTest : public DriverEntryTest,
-                           public ::testing::WithParamInterface<IgnoredFailure> {
-};
+class IgnoredFailureTest
+    : public DriverEntryTest,
+      public ::testing::WithParamInterface<IgnoredFailure> {};
 
 TEST_P(IgnoredFailureTest, LaterStepsStillRunAndTheEntrySucceeds) {
   firmware().FailCall(GetParam().service, EFI_OUT_OF_RESOURCES,
@@ -197,15 +197,14 @@ TEST_P(EntryStatusTest, ReturnsTheStatusOfTheLastStepThatDecides) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, EntryStatusTest,
-    ::testing::Values(
-        StatusRule{"CreateEventError", "CreateEvent", EFI_OUT_OF_RESOURCES,
-                   false},
-        StatusRule{"CreateEventWarning", "CreateEvent",
-                   EFI_WARN_DELETE_FAILURE, false},
-        StatusRule{"RegisterError", "RegisterProtocolNotify",
-                   EFI_OUT_OF_RESOURCES, true},
-        StatusRule{"RegisterWarning", "RegisterProtocolNotify",
-                   EFI_WARN_UNKNOWN_GLYPH, true}),
+    ::testing::Values(StatusRule{"CreateEventError", "CreateEvent",
+                                 EFI_OUT_OF_RESOURCES, false},
+                      StatusRule{"CreateEventWarning", "CreateEvent",
+                                 EFI_WARN_DELETE_FAILURE, false},
+                      StatusRule{"RegisterError", "RegisterProtocolNotify",
+                                 EFI_OUT_OF_RESOURCES, true},
+                      StatusRule{"RegisterWarning", "RegisterProtocolNotify",
+                                 EFI_WARN_UNKNOWN_GLYPH, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(DriverEntryTest, ErrorEntryWithdrawsWhatItInstalled) {

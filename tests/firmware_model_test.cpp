@@ -37,9 +37,8 @@ class FirmwareModelTest : public ModelTest {
   EFI_EVENT NotifyOnInstall(const char *name) {
     EFI_EVENT event = nullptr;
     EXPECT_EQ(EFI_SUCCESS,
-              boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK,
-                                  RecordNotify, const_cast<char *>(name),
-                                  &event));
+              boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify,
+                                  const_cast<char *>(name), &event));
     VOID *key = nullptr;
     EXPECT_EQ(EFI_SUCCESS, boot()->RegisterProtocolNotify(
                                GuidArg(kSomeProtocol), event, &key));
@@ -89,10 +88,10 @@ TEST_F(FirmwareModelTest, ClosedEventIsNoLongerNotified) {
 TEST_F(FirmwareModelTest, SignallingAGroupRunsEveryMemberOnce) {
   EFI_EVENT first = nullptr;
   EFI_EVENT second = nullptr;
-  boot()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify,
-                        "first", &kSomeGroup, &first);
-  boot()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify,
-                        "second", &kSomeGroup, &second);
+  boot()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify, "first",
+                        &kSomeGroup, &first);
+  boot()->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify, "second",
+                        &kSomeGroup, &second);
   boot()->SignalEvent(second);
   EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));
   firmware().SignalEventGroup(kSomeGroup);

@@ -37,9 +37,9 @@ VOID EFIAPI RestoreTplEntry(EFI_TPL oldTpl) {
 EFI_STATUS EFIAPI AllocatePoolEntry(EFI_MEMORY_TYPE type, UINTN size,
                                     VOID **buffer) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("AllocatePool", {Arg(type), size, Arg(buffer)},
-                        nullptr,
-                        [&] { return firmware.AllocatePool(type, size, buffer); });
+  return firmware.Serve(
+      "AllocatePool", {Arg(type), size, Arg(buffer)}, nullptr,
+      [&] { return firmware.AllocatePool(type, size, buffer); });
 }
 
 EFI_STATUS EFIAPI FreePoolEntry(VOID *buffer) {
@@ -53,8 +53,8 @@ EFI_STATUS EFIAPI CreateEventEntry(UINT32 type, EFI_TPL notifyTpl,
                                    EFI_EVENT *event) {
   FirmwareModel &firmware = Firmware();
   return firmware.Serve(
-      "CreateEvent",
-      {type, notifyTpl, Arg(notify), Arg(context), Arg(event)}, nullptr, [&] {
+      "CreateEvent", {type, notifyTpl, Arg(notify), Arg(context), Arg(event)},
+      nullptr, [&] {
         return firmware.CreateEvent(type, notifyTpl, notify, context, nullptr,
                                     event);
       });
@@ -62,8 +62,8 @@ EFI_STATUS EFIAPI CreateEventEntry(UINT32 type, EFI_TPL notifyTpl,
 
 EFI_STATUS EFIAPI CreateEventExEntry(UINT32 type, EFI_TPL notifyTpl,
                                      EFI_EVENT_NOTIFY notify,
-                                     const VOID *context,
-                                     const EFI_GUID *group, EFI_EVENT *event) {
+                                     const VOID *context, const EFI_GUID *group,
+                                     EFI_EVENT *event) {
   FirmwareModel &firmware = Firmware();
   return firmware.Serve(
       "CreateEventEx",
@@ -100,8 +100,7 @@ EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
   return firmware.Serve(
       "InstallProtocolInterface",
       {Arg(handle), Arg(guid), Arg(type), Arg(interface)}, guid, [&] {
-        return firmware.InstallProtocolInterface(handle, guid, type,
-                                                 interface);
+        return firmware.InstallProtocolInterface(handle, guid, type, interface);
       });
 }
 
@@ -109,11 +108,11 @@ EFI_STATUS EFIAPI UninstallProtocolInterfaceEntry(EFI_HANDLE handle,
                                                   EFI_GUID *guid,
                                                   VOID *interface) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
-      "UninstallProtocolInterface", {Arg(handle), Arg(guid), Arg(interface)},
-      guid, [&] {
-        return firmware.UninstallProtocolInterface(handle, guid, interface);
-      });
+  return firmware.Serve("UninstallProtocolInterface",
+                        {Arg(handle), Arg(guid), Arg(interface)}, guid, [&] {
+                          return firmware.UninstallProtocolInterface(
+                              handle, guid, interface);
+                        });
 }
 
 EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
@@ -127,11 +126,11 @@ EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
 EFI_STATUS EFIAPI RegisterProtocolNotifyEntry(EFI_GUID *guid, EFI_EVENT event,
                                               VOID **registration) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
-      "RegisterProtocolNotify", {Arg(guid), Arg(event), Arg(registration)},
-      guid, [&] {
-        return firmware.RegisterProtocolNotify(guid, event, registration);
-      });
+  return firmware.Serve("RegisterProtocolNotify",
+                        {Arg(guid), Arg(event), Arg(registration)}, guid, [&] {
+                          return firmware.RegisterProtocolNotify(guid, event,
+                                                                 registration);
+                        });
 }
 
 EFI_STATUS EFIAPI InstallConfigurationTableEntry(EFI_GUID *guid, VOID *table) {

@@ -89,8 +89,7 @@ EFI_STATUS FirmwareModel::SignalEvent(EFI_EVENT event) {
 }
 
 VOID FirmwareModel::SignalEventGroup(const EFI_GUID &group) {
-  const size_t index =
-      Record("SignalEventGroup", {}, &group, Caller::Harness);
+  const size_t index = Record("SignalEventGroup", {}, &group, Caller::Harness);
   for (auto &[member, other] : events_) {
     if (other.group && GuidsEqual(*other.group, group)) {
       QueueEvent(member);

@@ -96,10 +96,8 @@ class FirmwareModel {
   EFI_STATUS CloseEvent(EFI_EVENT event);
   EFI_STATUS CheckEvent(EFI_EVENT event);
   EFI_STATUS InstallProtocolInterface(EFI_HANDLE *handle, const EFI_GUID *guid,
-                                      EFI_INTERFACE_TYPE type,
-                                      VOID *interface);
-  EFI_STATUS UninstallProtocolInterface(EFI_HANDLE handle,
-                                        const EFI_GUID *guid,
+                                      EFI_INTERFACE_TYPE type, VOID *interface);
+  EFI_STATUS UninstallProtocolInterface(EFI_HANDLE handle, const EFI_GUID *guid,
                                         VOID *interface);
   EFI_STATUS HandleProtocol(EFI_HANDLE handle, const EFI_GUID *guid,
                             VOID **interface);

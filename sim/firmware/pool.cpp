@@ -27,8 +27,9 @@ VOID *FirmwareModel::AllocatePoolBuffer(size_t size) {
 EFI_STATUS FirmwareModel::FreePool(VOID *buffer) {
   auto found = pool_.find(buffer);
   if (found == pool_.end()) {
-    ReportViolation("FreePool of a buffer that is not an outstanding pool "
-                    "buffer (freed twice, or never handed out)");
+    ReportViolation(
+        "FreePool of a buffer that is not an outstanding pool "
+        "buffer (freed twice, or never handed out)");
     return EFI_INVALID_PARAMETER;
   }
   std::free(buffer);

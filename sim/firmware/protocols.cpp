@@ -8,23 +8,20 @@ EFI_STATUS FirmwareModel::InstallProtocolInterface(EFI_HANDLE *handle,
                                                    const EFI_GUID *guid,
                                                    EFI_INTERFACE_TYPE type,
                                                    VOID *interface) {
-  if (handle == nullptr || guid == nullptr ||
-      type != EFI_NATIVE_INTERFACE) {
+  if (handle == nullptr || guid == nullptr || type != EFI_NATIVE_INTERFACE) {
     return EFI_INVALID_PARAMETER;
   }
   return DoInstall(handle, *guid, interface);
 }
 
-EFI_STATUS FirmwareModel::InstallProtocol(const EFI_GUID &guid,
-                                          VOID *interface,
+EFI_STATUS FirmwareModel::InstallProtocol(const EFI_GUID &guid, VOID *interface,
                                           EFI_HANDLE *handle) {
   EFI_HANDLE local = nullptr;
   EFI_HANDLE *target = handle != nullptr ? handle : &local;
-  const size_t index =
-      Record("InstallProtocolInterface",
-             {reinterpret_cast<uint64_t>(*target), 0,
-              reinterpret_cast<uint64_t>(interface)},
-             &guid, Caller::Harness);
+  const size_t index = Record("InstallProtocolInterface",
+                              {reinterpret_cast<uint64_t>(*target), 0,
+                               reinterpret_cast<uint64_t>(interface)},
+                              &guid, Caller::Harness);
   const EFI_STATUS status = DoInstall(target, guid, interface);
   Finish(index, status, false);
   return status;
@@ -120,8 +117,7 @@ EFI_STATUS FirmwareModel::HandleProtocol(EFI_HANDLE handle,
 EFI_STATUS FirmwareModel::RegisterProtocolNotify(const EFI_GUID *guid,
                                                  EFI_EVENT event,
                                                  VOID **registration) {
-  if (guid == nullptr || registration == nullptr ||
-      events_.count(event) == 0) {
+  if (guid == nullptr || registration == nullptr || events_.count(event) == 0) {
     return EFI_INVALID_PARAMETER;
   }
   VOID *key = NewOpaque();
@@ -131,8 +127,7 @@ EFI_STATUS FirmwareModel::RegisterProtocolNotify(const EFI_GUID *guid,
 }
 
 EFI_STATUS FirmwareModel::LocateProtocol(const EFI_GUID *guid,
-                                         VOID *registration,
-                                         VOID **interface) {
+                                         VOID *registration, VOID **interface) {
   if (guid == nullptr || interface == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
@@ -207,8 +202,7 @@ std::vector<EFI_HANDLE> FirmwareModel::HandlesWith(const EFI_GUID &guid) const {
 
 VOID *FirmwareModel::FindInterface(const EFI_GUID &guid) const {
   VOID *interface = nullptr;
-  const_cast<FirmwareModel *>(this)->LocateProtocol(&guid, nullptr,
-                                                    &interface);
+  const_cast<FirmwareModel *>(this)->LocateProtocol(&guid, nullptr, &interface);
   return interface;
 }
 

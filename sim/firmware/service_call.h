@@ -17,8 +17,8 @@ enum class Caller : uint8_t {
 };
 
 struct ServiceCall {
-  std::string service;         // "CreateEvent", "SmbiosRecordService.DeleteRecord"
-  std::vector<uint64_t> args;  // every argument, pointers as addresses
+  std::string service;  // "CreateEvent", "SmbiosRecordService.DeleteRecord"
+  std::vector<uint64_t> args;    // every argument, pointers as addresses
   std::optional<EFI_GUID> guid;  // the GUID argument, copied
   EFI_STATUS status = EFI_SUCCESS;
   bool injected = false;  // the status was a chosen fault

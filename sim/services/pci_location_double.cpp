@@ -9,7 +9,8 @@ namespace {
 
 UINT32 EFIAPI LookupBridgeEntry(UINTN key) {
   FirmwareModel &firmware = Firmware();
-  const size_t index = firmware.Record("PciLocationService.LookupBridge", {key});
+  const size_t index =
+      firmware.Record("PciLocationService.LookupBridge", {key});
   const UINT32 bridge = Services().pciLocation.LookupBridge(key);
   firmware.Finish(index, bridge, false);
   return bridge;

@@ -11,26 +11,27 @@ namespace {
 
 EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
                                         VOID **buffer, UINT16 *value) {
-  return Firmware().Serve(
-      "SmbiosRecordService.ReadRecordByType",
-      {type, instance, reinterpret_cast<uint64_t>(buffer),
-       reinterpret_cast<uint64_t>(value)},
-      nullptr,
-      [&] { return Services().smbios.ReadRecordByType(type, instance, buffer); });
+  return Firmware().Serve("SmbiosRecordService.ReadRecordByType",
+                          {type, instance, reinterpret_cast<uint64_t>(buffer),
+                           reinterpret_cast<uint64_t>(value)},
+                          nullptr, [&] {
+                            return Services().smbios.ReadRecordByType(
+                                type, instance, buffer);
+                          });
 }
 
 EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
-  return Firmware().Serve("SmbiosRecordService.DeleteRecord", {handle},
-                          nullptr,
-                          [&] { return Services().smbios.DeleteRecord(handle); });
+  return Firmware().Serve(
+      "SmbiosRecordService.DeleteRecord", {handle}, nullptr,
+      [&] { return Services().smbios.DeleteRecord(handle); });
 }
 
 SmbiosStructure SlotRecord(uint16_t handle, unsigned number) {
   // Designation string 1, type PCI Express x16, width x16, available,
   // long length, slot ID, PME and SMBus signals, segment 0 bus/dev/fn.
-  std::vector<uint8_t> formatted = {1,    0xB6, 0x0D, 0x03, 0x04,
-                                    static_cast<uint8_t>(number), 0,
-                                    0x0C, 0x03, 0,    0,    0,    0};
+  std::vector<uint8_t> formatted = {
+      1,    0xB6, 0x0D, 0x03, 0x04, static_cast<uint8_t>(number), 0, 0x0C,
+      0x03, 0,    0,    0,    0};
   return {9, handle, formatted, {"RISER SLOT " + std::to_string(number)}};
 }
 

@@ -1,0 +1,235 @@
+// The riser-dependent actions end to end: which slot records survive and
+// which Setup strings are replaced, for each riser and PCH series.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/guids.h"
+#include "tests/board_test_support.h"
+
+namespace {
+
+using sim::BoardSetup;
+using sim::OutsideService;
+using sim::SimulatedBoot;
+
+constexpr uint16_t kH = 0xA305;
+constexpr uint16_t kLp = 0x9D84;
+constexpr uint16_t kUndetected = 0x1234;
+
+void FailNextLookup() {
+  sim::Firmware().FailCall("LocateProtocol", EFI_NOT_FOUND,
+                           CountCalls("LocateProtocol") + 1);
+}
+
+struct RiserCase {
+  const char *name;
+  uint16_t deviceId;
+  std::array<uint8_t, 4> straps;
+  std::array<uint8_t, 4> owners;
+  uint8_t riser;
+  std::vector<unsigned> deletedInOrder;  // positions in the original table
+  const char *model;                     // null: no string replaced
+};
+
+std::ostream &operator<<(std::ostream &out, const RiserCase &c) {
+  return out << c.name;
+}
+
+class RiserActionsTest : public ::testing::TestWithParam<RiserCase> {};
+
+TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
+  const RiserCase &c = GetParam();
+  BoardSetup setup;
+  setup.pchDeviceId = c.deviceId;
+  setup.straps = c.straps;
+  setup.strapOwners = c.owners;
+  SimulatedBoot boot(setup);
+  boot.PlayDefaultSequence();
+
+  EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
+  EXPECT_EQ(boot.RiserIdSeen(), c.riser);
+  std::vector<uint16_t> expectedHandles;
+  for (unsigned position : c.deletedInOrder) {
+    expectedHandles.push_back(boot.OriginalSlotHandles()[position - 1]);
+  }
+  std::vector<uint16_t> deleted;
+  for (const auto &call :
+       sim::Firmware().CallsTo("SmbiosRecordService.DeleteRecord")) {
+    deleted.push_back(static_cast<uint16_t>(call.args[0]));
+  }
+  EXPECT_EQ(deleted, expectedHandles);
+  EXPECT_EQ(boot.SlotRecordsLeft().size(), 1U);
+
+  const auto &replacements = sim::Services().setupStrings.Replacements();
+  if (c.model == nullptr) {
+    EXPECT_TRUE(replacements.empty());
+  } else {
+    const std::string model = c.model;
+    ASSERT_EQ(replacements.size(), 2U);
+    EXPECT_EQ(replacements[0].name, "Setup");
+    EXPECT_EQ(replacements[0].id, 0x1A52U);
+    EXPECT_EQ(replacements[0].text, model + " OPROM");
+    EXPECT_EQ(replacements[1].id, 0x1A53U);
+    EXPECT_EQ(replacements[1].text,
+              "Enable or Disable " + model + " OPROM option.");
+  }
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
+  ExpectCleanFirmware();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, RiserActionsTest,
+    ::testing::Values(
+        RiserCase{"VarnexW", kH, {0, 1, 1, 1}, {}, 14, {3, 1}, "VARNEX-W"},
+        RiserCase{"VarnexN", kH, {0, 0, 1, 1}, {}, 12, {2, 1}, "VARNEX-N"},
+        RiserCase{"NoRiser", kH, {1, 1, 1, 1}, {}, 15, {3, 2}, nullptr},
+        RiserCase{
+            "LpSeriesHasNoStraps", kLp, {0, 1, 1, 1}, {}, 0, {3, 2}, nullptr},
+        RiserCase{"UndetectedSeriesReadsTheHLayout",
+                  kUndetected,
+                  {0, 1, 1, 1},
+                  {},
+                  14,
+                  {3, 1},
+                  "VARNEX-W"},
+        // A strap the host cannot read must not borrow its neighbour's
+        // level and name a riser.
+        RiserCase{"StrapOwnedElsewhereNamesNoRiser",
+                  kH,
+                  {0, 1, 1, 1},
+                  {0, 0, 1, 0},
+                  0,
+                  {3, 2},
+                  nullptr},
+        RiserCase{"FirstStrapOwnedElsewhere",
+                  kH,
+                  {0, 0, 1, 1},
+                  {2, 0, 0, 0},
+                  0,
+                  {3, 2},
+                  nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SlotRecords, FewerRecordsSkipTheMissingInstance) {
+  BoardSetup setup;  // riser 14: instances 3 then 1
+  setup.slotRecords = 2;
+  SimulatedBoot boot(setup);
+  boot.PlayDefaultSequence();
+  const auto reads =
+      sim::Firmware().CallsTo("SmbiosRecordService.ReadRecordByType");
+  ASSERT_EQ(reads.size(), 2U);
+  EXPECT_EQ(reads[0].args[1], 3U);
+  EXPECT_EQ(reads[0].status, EFI_NOT_FOUND);
+  EXPECT_EQ(reads[1].args[1], 1U);
+  EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
+  EXPECT_EQ(CountCalls("FreePool"), 1U);
+  EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 1U);
+  ExpectCleanFirmware();
+}
+
+TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
+  SimulatedBoot boot(BoardSetup{});
+  const size_t otherRecords =
+      sim::Services().smbios.Table().size() - boot.OriginalSlotHandles().size();
+  boot.PlayDefaultSequence();
+  EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 2U);
+  EXPECT_EQ(CountCalls("FreePool"), 2U);
+  EXPECT_EQ(sim::Services().smbios.Table().size(), otherRecords + 1);
+  ExpectCleanFirmware();
+}
+
+TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
+  SimulatedBoot boot(BoardSetup{});
+  sim::Services().smbios.SetReadSucceedsWithoutBuffer(true);
+  boot.PlayDefaultSequence();
+  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 2U);
+  EXPECT_EQ(CountCalls("SmbiosRecordService.DeleteRecord"), 0U);
+  EXPECT_EQ(CountCalls("FreePool"), 0U);
+  EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
+  ExpectCleanFirmware();
+}
+
+TEST(SlotRecords, ServiceThatVanishesBeforeTheLookupIsSkipped) {
+  SimulatedBoot boot(BoardSetup{});
+  boot.RunEntry();
+  FailNextLookup();
+  boot.Install(OutsideService::Smbios);
+  // The second deletion is still attempted after the first lookup failed.
+  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 1U);
+  EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{2, 3}));
+  // A reinstallation does not prune again: the event was closed first.
+  boot.Install(OutsideService::Smbios);
+  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 1U);
+  ExpectCleanFirmware();
+}
+
+TEST(SetupStrings, FailedLookupWaitsForTheNextInstallation) {
+  SimulatedBoot boot(BoardSetup{});
+  boot.RunEntry();
+  FailNextLookup();
+  boot.Install(OutsideService::SetupStrings);
+  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 3U);
+
+  boot.Install(OutsideService::SetupStrings);
+  boot.Install(OutsideService::SetupStrings);
+  EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  ExpectCleanFirmware();
+}
+
+TEST(SetupStrings, NoRiserClosesTheEventAndReplacesNothing) {
+  BoardSetup setup;
+  setup.straps = {0, 0, 0, 0};
+  SimulatedBoot boot(setup);
+  boot.RunEntry();
+  boot.Install(OutsideService::SetupStrings);
+  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
+  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(sim::Services().setupStrings.Strings().at(0x1A52), "Riser OPROM");
+}
+
+TEST(Services, InstalledBeforeTheEntryNeverPrunesOrRelabels) {
+  BoardSetup setup;
+  setup.preinstalled = {OutsideService::Smbios, OutsideService::SetupStrings};
+  setup.services = {OutsideService::PciLocation};
+  SimulatedBoot boot(setup);
+  boot.PlayDefaultSequence();
+  EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);  // never signalled
+}
+
+TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
+  const std::vector<std::vector<OutsideService>> orders = {
+      {OutsideService::SetupStrings, OutsideService::Smbios,
+       OutsideService::PciLocation},
+      {OutsideService::Smbios, OutsideService::PciLocation,
+       OutsideService::SetupStrings}};
+  for (const auto &order : orders) {
+    BoardSetup setup;
+    setup.services = order;
+    SimulatedBoot boot(setup);
+    boot.PlayDefaultSequence();
+    EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
+    EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
+    EXPECT_EQ(boot.LastLanAnswer().status, EFI_SUCCESS);
+    EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
+    ExpectCleanFirmware();
+  }
+}
+
+TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
+  BoardSetup setup;
+  setup.services = {};
+  SimulatedBoot boot(setup);
+  boot.PlayDefaultSequence();
+  EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
+  EXPECT_EQ(boot.LastLanAnswer().status, EFI_NOT_FOUND);
+  EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  ExpectCleanFirmware();
+}
+
+}  // namespace

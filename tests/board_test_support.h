@@ -1,0 +1,38 @@
+// Whole-driver tests: a simulated boot per test, and readable views of what
+// reached the hardware and the services.
+#ifndef BOARDCFG_TESTS_BOARD_TEST_SUPPORT_H
+#define BOARDCFG_TESTS_BOARD_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/board/simulated_boot.h"
+#include "sim/chipset/chipset_model.h"
+#include "sim/firmware/firmware_model.h"
+#include "sim/services/service_doubles.h"
+
+inline size_t CountAccesses(sim::AccessOp op, uint64_t address) {
+  size_t count = 0;
+  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+    if (access.op == op && access.address == address) {
+      count += access.count;
+    }
+  }
+  return count;
+}
+
+inline size_t CountCalls(const std::string &service) {
+  return sim::Firmware().CallsTo(service).size();
+}
+
+// What every boot must leave behind, whatever the board.
+inline void ExpectCleanFirmware() {
+  EXPECT_TRUE(sim::Firmware().Violations().empty())
+      << sim::Firmware().Violations().front();
+  EXPECT_EQ(sim::Firmware().OutstandingPoolBuffers(), 0U);
+}
+
+#endif

@@ -1,0 +1,99 @@
+// GPP_B0 at ready-to-boot, end to end: signalled twice, with the pad's
+// owner, lock and the P2SB in every state that changes the outcome.
+#include "platform/register_access.h"
+#include "tests/board_test_support.h"
+
+namespace {
+
+using sim::AccessOp;
+using sim::BoardSetup;
+using sim::SimulatedBoot;
+
+const uint64_t kGppB0Dw0H = PrivateRegisterAddress(0x6E, 0x790);
+
+struct PadCase {
+  const char *name;
+  uint16_t deviceId;
+  uint8_t owner;
+  bool txLocked;
+  sim::P2sbBehaviour p2sb;
+  size_t dw0Stores;
+  uint32_t dw0After;
+  size_t sidebandMessages;
+};
+
+std::ostream &operator<<(std::ostream &out, const PadCase &c) {
+  return out << c.name;
+}
+
+class ReadyToBootTest : public ::testing::TestWithParam<PadCase> {};
+
+TEST_P(ReadyToBootTest, DrivesGppB0LowOnceWhenTheHostOwnsIt) {
+  const PadCase &c = GetParam();
+  BoardSetup setup;
+  setup.pchDeviceId = c.deviceId;
+  setup.gppB0 = {c.owner, c.txLocked, 0x44000201};
+  setup.p2sb = c.p2sb;
+  SimulatedBoot boot(setup);
+  boot.RunEntry();
+  boot.SignalReadyToBoot();
+  boot.SignalReadyToBoot();
+
+  EXPECT_EQ(CountAccesses(AccessOp::Write, kGppB0Dw0H), c.dw0Stores);
+  EXPECT_EQ(boot.GppB0Now().dw0, c.dw0After);
+  // The lock ends as it began, whatever happened in between.
+  EXPECT_EQ(boot.GppB0Now().txLocked, c.txLocked);
+  EXPECT_EQ(sim::Chipset().SidebandMessages().size(), c.sidebandMessages);
+  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
+  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+}
+
+using P2sb = sim::P2sbBehaviour;
+INSTANTIATE_TEST_SUITE_P(
+    Pads, ReadyToBootTest,
+    ::testing::Values(
+        PadCase{"LockedWithWorkingP2sb", 0xA305, 0, true, P2sb::Ok, 1,
+                0x44000200, 2},
+        PadCase{"Unlocked", 0xA305, 0, false, P2sb::Ok, 1, 0x44000200, 0},
+        PadCase{"OwnedByAgent1", 0xA305, 1, true, P2sb::Ok, 0, 0x44000201, 0},
+        PadCase{"OwnedByAgent2", 0xA305, 2, false, P2sb::Ok, 0, 0x44000201, 0},
+        PadCase{"OwnedByAgent3", 0xA305, 3, true, P2sb::Ok, 0, 0x44000201, 0},
+        PadCase{"UndetectedSeriesActsAsH", 0x1234, 0, true, P2sb::Ok, 1,
+                0x44000200, 2},
+        // The store is made, but the pad keeps driving high: the lock
+        // could not be lifted.
+        PadCase{"LockedWithP2sbAbsent", 0xA305, 0, true, P2sb::Absent, 1,
+                0x44000201, 0},
+        PadCase{"LockedWithFailingP2sb", 0xA305, 0, true, P2sb::Error, 1,
+                0x44000201, 2}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ReadyToBoot, LpSeriesWritesNothing) {
+  BoardSetup setup;
+  setup.pchDeviceId = 0x9D84;
+  SimulatedBoot boot(setup);
+  boot.RunEntry();
+  boot.SignalReadyToBoot();
+  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+    EXPECT_EQ(access.op, AccessOp::Read) << sim::Describe(access);
+  }
+  EXPECT_EQ(boot.GppB0Now().dw0, boot.GppB0Before().dw0);
+  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
+}
+
+TEST(ReadyToBoot, UnlockAndRelockCarryTheLockRegisterAsRead) {
+  BoardSetup setup;
+  setup.registers[PrivateRegisterAddress(0x6E, 0x08C)] = 0x00000005;
+  SimulatedBoot boot(setup);
+  boot.RunEntry();
+  boot.SignalReadyToBoot();
+  const auto &messages = sim::Chipset().SidebandMessages();
+  ASSERT_EQ(messages.size(), 2U);
+  EXPECT_EQ(messages[0].port, 0x6E);
+  EXPECT_EQ(messages[0].offset, 0x08CU);
+  EXPECT_EQ(messages[0].data, 0x00000004U);
+  EXPECT_EQ(messages[1].data, 0x00000005U);
+  EXPECT_EQ(boot.GppB0Now().dw0 & 1, 0U);
+}
+
+}  // namespace
