@@ -10,5 +10,7 @@ add_subdirectory(sim)
 # On the host the register seam is served by the chipset model.
 target_link_libraries(boardcfg_firmware PUBLIC boardcfg_sim)
 
+add_subdirectory(tools)
+
 enable_testing()
 add_subdirectory(tests)

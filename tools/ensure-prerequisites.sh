@@ -3,7 +3,7 @@
 # Debian it installs what is missing with apt-get; otherwise it names them.
 set -euo pipefail
 
-# command-or-file  package
+# command-or-file  package; callers may add more as arguments
 requirements=(
   "cmake cmake"
   "g++ g++"
@@ -14,6 +14,8 @@ requirements=(
   "objdump binutils"
   "/usr/include/gtest/gtest.h libgtest-dev"
   "/usr/include/gmock/gmock.h libgmock-dev"
+  "/usr/include/nlohmann/json.hpp nlohmann-json3-dev"
+  "/usr/include/CLI/CLI.hpp libcli11-dev"
 )
 requirements+=("$@")
 

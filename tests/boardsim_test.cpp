@@ -1,0 +1,240 @@
+// The boardsim program itself, run as a user runs it: on the shipped example
+// scenarios, on the default board, and on every class of bad input.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const std::string &path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+ProgramRun Boardsim(const std::string &arguments) {
+  const std::string errPath = ::testing::TempDir() + "boardsim.err";
+  const std::string command =
+      std::string(BOARDSIM_PATH) + " " + arguments + " 2>" + errPath;
+  ProgramRun run;
+  FILE *pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    return run;
+  }
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+    run.out.append(buffer, got);
+  }
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.err = Slurp(errPath);
+  return run;
+}
+
+json Report(const std::string &arguments) {
+  const ProgramRun run = Boardsim(arguments + " --json");
+  EXPECT_EQ(run.status, 0) << run.err;
+  return json::parse(run.out);
+}
+
+std::string Example(const std::string &name) {
+  return std::string(EXAMPLES_DIR) + "/" + name + ".json";
+}
+
+TEST(Boardsim, DefaultBoardReportsTheWholeBoot) {
+  const json report = Report("");
+  EXPECT_EQ(report["entry_status"], "0x0000000000000000");
+  EXPECT_EQ(report["riser_id"], 14);
+  EXPECT_EQ(report["slot_records_left"], json::array({2}));
+  EXPECT_EQ(report["setup_strings"],
+            (json{{"0x1A52", "VARNEX-W OPROM"},
+                  {"0x1A53", "Enable or Disable VARNEX-W OPROM option."}}));
+  EXPECT_EQ(report["gpp_b0"]["dw0"], "0x44000200");
+  EXPECT_EQ(report["gpp_b0"]["tx_locked"], true);
+  EXPECT_EQ(report["lan"]["status"], "0x0000000000000000");
+  EXPECT_EQ(report["lan"]["first"], "eeeeee01001b21a00001");
+  EXPECT_EQ(report["lan"]["second"], "01001b21a00002");
+  EXPECT_EQ(report["open_events"], 0);
+  EXPECT_EQ(report["pool_buffers_unfreed"], 0);
+  EXPECT_TRUE(report["chipset_flags"].empty());
+  EXPECT_EQ(report["accesses"][0], (json{{"op", "read"},
+                                         {"width", 16},
+                                         {"address", "0xE00F8002"},
+                                         {"value", "0xA305"}}));
+}
+
+TEST(Boardsim, TextAccountNamesWhatHappened) {
+  const ProgramRun run = Boardsim("");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Riser:       14 (VARNEX-W)"), std::string::npos);
+  EXPECT_NE(run.out.find("deleted #3 (handle 0x0902) #1 (handle 0x0900)"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("DW0 0x44000201 -> 0x44000200"), std::string::npos);
+  EXPECT_EQ(run.out.find("call "), std::string::npos);
+
+  const ProgramRun traced = Boardsim("--trace");
+  EXPECT_NE(traced.out.find("call CreateEventEx"), std::string::npos);
+  EXPECT_NE(traced.out.find("hw   write32 0xFD6E0790 = 0x44000200"),
+            std::string::npos);
+}
+
+TEST(Boardsim, StuckSidebandFoldsItsPollsIntoOneEntry) {
+  const std::string path = ::testing::TempDir() + "stuck.json";
+  std::ofstream(path) << R"({"p2sb": "stuck"})";
+  const json report = Report(path);
+  bool folded = false;
+  for (const json &access : report["accesses"]) {
+    folded |= access.value("repeat", 0) == 0x0FFFFFFF;
+  }
+  EXPECT_TRUE(folded);
+  EXPECT_EQ(report["gpp_b0"]["dw0"], "0x44000201");
+}
+
+struct ExampleCase {
+  const char *file;
+  int riser;
+  int slotLeft;
+  const char *dw0;
+  const char *lanStatus;
+  const char *first;
+  const char *second;
+};
+
+class BoardsimExample : public ::testing::TestWithParam<ExampleCase> {};
+
+TEST_P(BoardsimExample, PlaysTheScenario) {
+  const ExampleCase &c = GetParam();
+  const json report = Report(Example(c.file));
+  EXPECT_EQ(report["riser_id"], c.riser);
+  EXPECT_EQ(report["slot_records_left"], json::array({c.slotLeft}));
+  EXPECT_EQ(report["gpp_b0"]["dw0"], c.dw0);
+  EXPECT_EQ(report["lan"]["status"], c.lanStatus);
+  EXPECT_EQ(report["lan"]["first"], c.first);
+  EXPECT_EQ(report["lan"]["second"], c.second);
+  EXPECT_EQ(report["open_events"], 0);
+  EXPECT_EQ(report["pool_buffers_unfreed"], 0);
+}
+
+constexpr const char *kOk = "0x0000000000000000";
+constexpr const char *kBothFirst = "eeeeee01001b21a00001";
+constexpr const char *kBothSecond = "01001b21a00002";
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, BoardsimExample,
+    ::testing::Values(ExampleCase{"varnex-w", 14, 2, "0x44000200", kOk,
+                                  kBothFirst, kBothSecond},
+                      ExampleCase{"varnex-n", 12, 3, "0x44000200", kOk,
+                                  kBothFirst, kBothSecond},
+                      ExampleCase{"no-riser", 15, 1, "0x44000200", kOk,
+                                  kBothFirst, kBothSecond},
+                      ExampleCase{"lp-series", 0, 1, "0x44000201", kOk,
+                                  kBothFirst, kBothSecond},
+                      ExampleCase{"gpp-b0-other-agent", 14, 2, "0x44000201",
+                                  kOk, kBothFirst, kBothSecond},
+                      ExampleCase{"tx-lock-working-p2sb", 14, 2, "0x44000200",
+                                  kOk, kBothFirst, kBothSecond},
+                      ExampleCase{"p2sb-absent", 14, 2, "0x44000201", kOk,
+                                  kBothFirst, kBothSecond},
+                      ExampleCase{"lan-first-bridge-only", 14, 2, "0x44000200",
+                                  kOk, "eeeeee01001b21c0ffee",
+                                  "00eeeeeeeeeeee"},
+                      ExampleCase{"lan-other-device", 14, 2, "0x44000200", kOk,
+                                  "eeeeee00eeeeeeeeeeee", kBothSecond},
+                      ExampleCase{"no-pci-location", 14, 2, "0x44000200",
+                                  "0x800000000000000E", "eeeeee00eeeeeeeeeeee",
+                                  "00eeeeeeeeeeee"},
+                      ExampleCase{"dumped-registers", 12, 3, "0x44000200", kOk,
+                                  kBothFirst, kBothSecond}),
+    [](const auto &info) {
+      std::string name = info.param.file;
+      std::erase(name, '-');
+      return name;
+    });
+
+struct BadInput {
+  const char *name;
+  const char *scenario;  // written to a file; null: no file at all
+  const char *mustName;  // the message names this
+};
+
+class BoardsimBadInput : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BoardsimBadInput, RefusesWithStatus2AndPrintsNothingElse) {
+  const BadInput &c = GetParam();
+  std::string path = ::testing::TempDir() + "missing-scenario.json";
+  if (c.scenario != nullptr) {
+    path = ::testing::TempDir() + c.name + ".json";
+    std::ofstream(path) << c.scenario;
+  } else {
+    std::remove(path.c_str());
+  }
+  const ProgramRun run = Boardsim(path + " --json");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find(c.mustName), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Classes, BoardsimBadInput,
+    ::testing::Values(
+        BadInput{"MissingFile", nullptr, "cannot read scenario file"},
+        BadInput{"MalformedJson", "{\"straps\": [0, 1,", "malformed JSON"},
+        BadInput{"NotAnObject", "[1, 2]", "must be a JSON object"},
+        BadInput{"UnknownKey", R"({"strapz": [0, 0, 0, 0]})",
+                 "unknown key \"strapz\""},
+        BadInput{"UnknownNestedKey", R"({"gpp_b0": {"locked": true}})",
+                 "unknown key \"gpp_b0.locked\""},
+        BadInput{"WrongType", R"({"smm_base": "yes"})",
+                 "\"smm_base\": value \"yes\""},
+        BadInput{"LevelOutOfRange", R"({"straps": [0, 1, 2, 1]})",
+                 "\"straps[2]\": value 2"},
+        BadInput{"TooFewStraps", R"({"straps": [0, 1]})", "an array of 4"},
+        BadInput{"OwnerAboveThree", R"({"strap_owners": [0, 0, 0, 4]})",
+                 "0, 1, 2 or 3"},
+        BadInput{"DeviceIdTooWide", R"({"pch_device_id": "0x1A305"})",
+                 "16-bit device ID"},
+        BadInput{"NegativeNumber", R"({"slot_records": -1})",
+                 "\"slot_records\": value -1"},
+        BadInput{"UnknownService", R"({"services": ["smbios", "acpi"]})",
+                 "\"services[1]\": value \"acpi\""},
+        BadInput{"ServiceInBothLists",
+                 R"({"services": ["smbios"], "preinstalled": ["smbios"]})",
+                 "named in both"},
+        BadInput{"UnknownP2sb", R"({"p2sb": "hidden"})",
+                 "\"ok\", \"absent\", \"stuck\", \"error\""},
+        BadInput{"UnknownLanDevice", R"({"lan": ["i210", "e1000"]})",
+                 "\"lan[1]\""},
+        BadInput{"BadMac", R"({"macs": ["00:1b:21", "00:1b:21:00:00:02"]})",
+                 "\"macs[0]\""},
+        BadInput{"RegisterOutsideWindows",
+                 R"({"registers": {"0x80000000": "0x1"}})",
+                 "\"registers.0x80000000\""},
+        BadInput{"RegisterUnaligned", R"({"registers": {"0xFD6B0022": 1}})",
+                 "4-byte aligned"},
+        BadInput{"RegisterValueTooWide",
+                 R"({"registers": {"0xFD6B0020": "0x100000000"}})",
+                 "a 32-bit value"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Boardsim, UnknownOptionIsAUsageError) {
+  const ProgramRun run = Boardsim("--verbose");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("usage: boardsim"), std::string::npos);
+}
+
+}  // namespace
