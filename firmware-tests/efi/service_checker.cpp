@@ -1,0 +1,152 @@
+// Test-only EFI application run from the firmware shell after the boot
+// manager has loaded BoardConfigDxe and the companion. It finds the board
+// service as any other driver would, calls its entries and prints one
+// "BOARDCHECK" line per fact, then the companion's log as "BOARDSTAGE" lines.
+#include "driver/board_service.h"
+#include "firmware-tests/efi/firmware_interfaces.h"
+#include "firmware-tests/efi/text_line.h"
+#include "platform/guids.h"
+
+namespace {
+
+constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
+
+// Larger than the driver may write (10 and 7 bytes), so that a write past
+// either end shows as a changed canary byte.
+constexpr UINTN kBufferSize = 16;
+constexpr UINT8 kFirstCanary = 0xA5;
+constexpr UINT8 kSecondCanary = 0x5A;
+
+EFI_SYSTEM_TABLE *System;
+EFI_BOOT_SERVICES *Boot;
+
+VOID Say(TextLine &line) { LineEmit(line, System); }
+
+VOID ReportDriverImage() {
+  TextLine line;
+  EFI_LOADED_IMAGE_PROTOCOL *driver =
+      FindLoadedImage(Boot, "BoardConfigDxe.efi", nullptr);
+  LineStart(line, "BOARDCHECK driver-image loaded=");
+  LineDecimal(line, driver != nullptr ? 1 : 0);
+  if (driver != nullptr) {
+    LineText(line, " base=");
+    LineHex(line, reinterpret_cast<UINTN>(driver->ImageBase));
+    LineText(line, " size=");
+    LineHex(line, driver->ImageSize);
+    LineText(line, " path=");
+    LineWide(line, ImageFileName(driver));
+  }
+  Say(line);
+}
+
+VOID ReportServiceHandles() {
+  UINTN count = 0;
+  EFI_HANDLE *handles = nullptr;
+  const EFI_STATUS status = LocateHandleBufferOf(Boot)(
+      ByProtocol, GuidArg(kBoardServiceGuid), nullptr, &count, &handles);
+  if (EFI_ERROR(status)) {
+    count = 0;
+  } else {
+    Boot->FreePool(handles);
+  }
+  TextLine line;
+  LineStart(line, "BOARDCHECK board-service handles=");
+  LineDecimal(line, count);
+  Say(line);
+}
+
+VOID ReportEntryValue(UINTN entry, const CHAR8 *kind, UINT64 value) {
+  TextLine line;
+  LineStart(line, "BOARDCHECK entry ");
+  LineDecimal(line, entry);
+  LineText(line, " ");
+  LineText(line, kind);
+  LineText(line, "=");
+  LineHex(line, value);
+  Say(line);
+}
+
+VOID CallEntries(BoardServiceInterface *service) {
+  // BOOLEAN results are one byte; the rest of the register is not defined.
+  ReportEntryValue(0, "boolean", static_cast<UINT8>(service->Entry0()));
+  ReportEntryValue(1, "status", service->Entry1());
+  ReportEntryValue(2, "boolean", static_cast<UINT8>(service->Entry2()));
+  ReportEntryValue(5, "boolean", static_cast<UINT8>(service->Entry5()));
+  ReportEntryValue(6, "status", service->Entry6());
+  ReportEntryValue(3, "pointer", reinterpret_cast<UINTN>(service->Entry3));
+  ReportEntryValue(7, "pointer", reinterpret_cast<UINTN>(service->Entry7));
+
+  UINT8 first[kBufferSize];
+  UINT8 second[kBufferSize];
+  for (UINTN i = 0; i < kBufferSize; ++i) {
+    first[i] = kFirstCanary;
+    second[i] = kSecondCanary;
+  }
+  const EFI_STATUS status = service->CollectOnboardLanMacs(first, second);
+  TextLine line;
+  LineStart(line, "BOARDCHECK entry 4 status=");
+  LineHex(line, status);
+  Say(line);
+  LineStart(line, "BOARDCHECK entry 4 first=");
+  LineBytes(line, first, kBufferSize);
+  Say(line);
+  LineStart(line, "BOARDCHECK entry 4 second=");
+  LineBytes(line, second, kBufferSize);
+  Say(line);
+}
+
+VOID ReportCompanionLog() {
+  StageLogProtocol *log = nullptr;
+  const EFI_STATUS status = Boot->LocateProtocol(
+      GuidArg(kStageLogProtocolGuid), nullptr, reinterpret_cast<VOID **>(&log));
+  TextLine line;
+  if (EFI_ERROR(status) || log == nullptr ||
+      log->Signature != kStageLogSignature) {
+    LineStart(line, "BOARDCHECK companion-log missing status=");
+    LineHex(line, status);
+    Say(line);
+    return;
+  }
+  LineStart(line, "BOARDSTAGE ");
+  for (UINTN i = 0; i < log->Length && i < sizeof(log->Text); ++i) {
+    if (log->Text[i] == '\n') {
+      Say(line);
+      LineStart(line, "BOARDSTAGE ");
+    } else {
+      const CHAR8 text[2] = {log->Text[i], 0};
+      LineText(line, text);
+    }
+  }
+  LineStart(line, "BOARDCHECK companion-log bytes=");
+  LineDecimal(line, log->Length);
+  Say(line);
+}
+
+}  // namespace
+
+extern "C" EFI_STATUS EFIAPI CheckerEntry(EFI_HANDLE,
+                                          EFI_SYSTEM_TABLE *system) {
+  System = system;
+  Boot = system->BootServices;
+  TextLine line;
+  LineStart(line, "BOARDCHECK begin");
+  Say(line);
+
+  ReportDriverImage();
+
+  BoardServiceInterface *service = nullptr;
+  const EFI_STATUS status = Boot->LocateProtocol(
+      GuidArg(kBoardServiceGuid), nullptr, reinterpret_cast<VOID **>(&service));
+  LineStart(line, "BOARDCHECK board-service status=");
+  LineHex(line, status);
+  Say(line);
+  ReportServiceHandles();
+  if (!EFI_ERROR(status) && service != nullptr) {
+    CallEntries(service);
+  }
+
+  ReportCompanionLog();
+  LineStart(line, "BOARDCHECK end");
+  Say(line);
+  return EFI_SUCCESS;
+}
