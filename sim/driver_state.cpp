@@ -1,5 +1,7 @@
 #include "sim/driver_state.h"
 
+#include "driver/onboard_lan.h"
+#include "driver/onboard_lan.h"
 #include "driver/support_library.h"
 #include "gpio/gpio.h"
 #include "platform/service_globals.h"
@@ -11,7 +13,9 @@ void ResetDriverState() {
   HobList = nullptr;
   InSmmFlag = FALSE;
   SmmBaseCache = nullptr;
+  PciLocationCache = nullptr;
   SeriesCache = kPchSeriesNotDetected;
+  PciLocationCache = nullptr;
 }
 
 }  // namespace sim

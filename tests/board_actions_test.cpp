@@ -75,7 +75,7 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
               "Enable or Disable " + model + " OPROM option.");
   }
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -125,7 +125,7 @@ TEST(SlotRecords, FewerRecordsSkipTheMissingInstance) {
   EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
   EXPECT_EQ(CountCalls("FreePool"), 1U);
   EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 1U);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
@@ -136,7 +136,7 @@ TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
   EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 2U);
   EXPECT_EQ(CountCalls("FreePool"), 2U);
   EXPECT_EQ(sim::Services().smbios.Table().size(), otherRecords + 1);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
@@ -147,7 +147,7 @@ TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
   EXPECT_EQ(CountCalls("SmbiosRecordService.DeleteRecord"), 0U);
   EXPECT_EQ(CountCalls("FreePool"), 0U);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 TEST(SlotRecords, ServiceThatVanishesBeforeTheLookupIsSkipped) {
@@ -161,7 +161,7 @@ TEST(SlotRecords, ServiceThatVanishesBeforeTheLookupIsSkipped) {
   // A reinstallation does not prune again: the event was closed first.
   boot.Install(OutsideService::Smbios);
   EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 1U);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 TEST(SetupStrings, FailedLookupWaitsForTheNextInstallation) {
@@ -176,7 +176,7 @@ TEST(SetupStrings, FailedLookupWaitsForTheNextInstallation) {
   boot.Install(OutsideService::SetupStrings);
   EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 TEST(SetupStrings, NoRiserClosesTheEventAndReplacesNothing) {
@@ -216,7 +216,7 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
     EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
     EXPECT_EQ(boot.LastLanAnswer().status, EFI_SUCCESS);
     EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
-    ExpectCleanFirmware();
+    ExpectSoundBoot(boot);
   }
 }
 
@@ -229,7 +229,7 @@ TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
   EXPECT_EQ(boot.LastLanAnswer().status, EFI_NOT_FOUND);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 }  // namespace

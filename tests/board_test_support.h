@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/board/invariants.h"
 #include "sim/board/simulated_boot.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/firmware/firmware_model.h"
@@ -29,9 +30,10 @@ inline size_t CountCalls(const std::string &service) {
 }
 
 // What every boot must leave behind, whatever the board.
-inline void ExpectCleanFirmware() {
-  EXPECT_TRUE(sim::Firmware().Violations().empty())
-      << sim::Firmware().Violations().front();
+inline void ExpectSoundBoot(const sim::SimulatedBoot &boot) {
+  for (const std::string &broken : sim::CheckInvariants(boot)) {
+    ADD_FAILURE() << broken;
+  }
   EXPECT_EQ(sim::Firmware().OutstandingPoolBuffers(), 0U);
 }
 

@@ -57,7 +57,7 @@ TEST_P(OnboardLanTest, ReportsTheI210BehindEachBridge) {
   EXPECT_EQ(answer.status, EFI_SUCCESS);
   EXPECT_EQ(answer.first, First(c.first == DeviceKind::I210));
   EXPECT_EQ(answer.second, Second(c.second == DeviceKind::I210));
-  ExpectCleanFirmware();
+  ExpectSoundBoot(boot);
 }
 
 INSTANTIATE_TEST_SUITE_P(

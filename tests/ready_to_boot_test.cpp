@@ -46,6 +46,7 @@ TEST_P(ReadyToBootTest, DrivesGppB0LowOnceWhenTheHostOwnsIt) {
   EXPECT_EQ(sim::Chipset().SidebandMessages().size(), c.sidebandMessages);
   EXPECT_EQ(CountCalls("CloseEvent"), 1U);
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  ExpectSoundBoot(boot);
 }
 
 using P2sb = sim::P2sbBehaviour;

@@ -1,7 +1,249 @@
 #include "sim/board/invariants.h"
 
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "driver/board_actions.h"
+#include "driver/board_service_protocol.h"
+#include "gpio/group_tables.h"
+#include "platform/guids.h"
+#include "platform/register_access.h"
+#include "sim/chipset/chipset_model.h"
+#include "sim/firmware/firmware_model.h"
+
 namespace sim {
 
-std::vector<std::string> CheckInvariants(const SimulatedBoot &) { return {}; }
+namespace {
+
+constexpr uint32_t kLpcDeviceId = PciConfigAddress(0, 31, 0, 0x02);
+constexpr uint32_t kP2sbBase = PciConfigAddress(0, 31, 1, 0);
+constexpr uint32_t kGppB0Ownership = PrivateRegisterAddress(0x6E, 0x030);
+constexpr uint32_t kGppB0Dw0 = PrivateRegisterAddress(0x6E, 0x790);
+
+std::string Hex(uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
+// (address, op, width) of every access the driver may make.
+class NamedRegisters {
+ public:
+  NamedRegisters() {
+    Allow(kLpcDeviceId, AccessOp::Read, 16);
+    Allow(kP2sbBase + 0x00, AccessOp::Read, 16);
+    Allow(kP2sbBase + 0xD0, AccessOp::Write, 32);
+    Allow(kP2sbBase + 0xD4, AccessOp::Write, 32);
+    Allow(kP2sbBase + 0xD8, AccessOp::Read, 16);
+    Allow(kP2sbBase + 0xD8, AccessOp::Write, 16);
+    Allow(kP2sbBase + 0xDA, AccessOp::Write, 16);
+    Allow(kP2sbBase + 0xDC, AccessOp::Write, 32);
+    AllowGroups(kGpioGroupsH);
+    AllowGroups(kGpioGroupsLp);
+    Allow(kGppB0Dw0, AccessOp::Write, 32);
+  }
+
+  void AllowBridge(uint16_t bridge) {
+    Allow(PciConfigAddress(bridge, 0x1A), AccessOp::Read, 8);
+  }
+  void AllowController(uint16_t device) {
+    Allow(PciConfigAddress(device, 0x00), AccessOp::Read, 32);
+    Allow(PciConfigAddress(device, 0x04), AccessOp::Read, 8);
+    Allow(PciConfigAddress(device, 0x04), AccessOp::Write, 8);
+    Allow(PciConfigAddress(device, 0x10), AccessOp::Read, 32);
+  }
+  void AllowReceiveAddress(uint32_t base) {
+    for (uint32_t i = 0; i < 6; ++i) {
+      Allow(base + 0x5400 + i, AccessOp::Read, 8);
+    }
+  }
+  bool Allows(const Access &access) const {
+    return allowed_.count({access.address, access.op, access.width}) != 0;
+  }
+
+ private:
+  template <size_t N>
+  void AllowGroups(const GpioGroupRecord (&table)[N]) {
+    for (const GpioGroupRecord &group : table) {
+      const uint32_t blocks = (group.Pads + 31U) / 32U;
+      for (uint32_t k = 0; k < (group.Pads + 7U) / 8U; ++k) {
+        AllowPrivate(group.Port, group.Own + 4 * k);
+      }
+      const uint16_t kinds[] = {group.HostSw, group.GpeEn,  group.GpeSts,
+                                group.SmiEn,  group.SmiSts, group.NmiEn};
+      for (uint32_t dw = 0; dw < blocks; ++dw) {
+        for (uint16_t field : kinds) {
+          if (field != kNoRegister) {
+            AllowPrivate(group.Port, field + 4 * dw);
+          }
+        }
+        AllowPrivate(group.Port, group.Lock + 8 * dw);
+        AllowPrivate(group.Port, group.LockTx + 8 * dw);
+      }
+      for (uint32_t pad = 0; pad < group.Pads; ++pad) {
+        AllowPrivate(group.Port, group.PadCfg + 16 * pad);
+      }
+    }
+  }
+  void AllowPrivate(uint8_t port, uint32_t offset) {
+    Allow(PrivateRegisterAddress(port, offset), AccessOp::Read, 32);
+  }
+  void Allow(uint64_t address, AccessOp op, uint8_t width) {
+    allowed_.insert({address, op, width});
+  }
+
+  std::set<std::tuple<uint64_t, AccessOp, uint8_t>> allowed_;
+};
+
+bool IsCloseOf(const ServiceCall &call, EFI_EVENT event) {
+  return call.caller == Caller::Driver && call.service == "CloseEvent" &&
+         call.args[0] == reinterpret_cast<uint64_t>(event);
+}
+
+void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
+                   std::vector<std::string> &broken) {
+  NamedRegisters named;
+  std::set<uint16_t> bridges;
+  for (const ServiceCall &call :
+       firmware.CallsTo("PciLocationService.LookupBridge")) {
+    const auto bridge = static_cast<uint16_t>(call.status);
+    named.AllowBridge(bridge);
+    bridges.insert(bridge);
+  }
+
+  std::optional<uint32_t> gppB0Owner;
+  std::map<uint64_t, uint32_t> savedCommand;  // by command-register address
+  std::map<uint64_t, uint32_t> lastCommand;
+  for (const Access &access : chipset.Trace().Entries()) {
+    if (access.op == AccessOp::Read && access.width == 8) {
+      for (uint16_t bridge : bridges) {
+        if (access.address == PciConfigAddress(bridge, 0x1A)) {
+          named.AllowController(static_cast<uint16_t>(access.value << 8));
+        }
+      }
+    }
+    const bool inPciWindow =
+        access.address >= kPciConfigBase && access.address < 0xF0000000;
+    if (inPciWindow && access.op == AccessOp::Read && access.width == 32 &&
+        (access.address & 0xFFF) == 0x10) {
+      named.AllowReceiveAddress(access.value & ~0xFU);
+    }
+    if (!named.Allows(access)) {
+      broken.push_back("access to a register the driver does not name: " +
+                       Describe(access));
+      continue;
+    }
+    if (access.address == kGppB0Ownership && access.op == AccessOp::Read) {
+      gppB0Owner = access.value & 3;
+    }
+    if (access.address == kGppB0Dw0 && access.op == AccessOp::Write &&
+        gppB0Owner != 0U) {
+      broken.push_back("GPP_B0's DW0 written without the host owning it");
+    }
+    if (inPciWindow && (access.address & 0xFFF) == 0x04 && access.width == 8) {
+      if (access.op == AccessOp::Read && !savedCommand.count(access.address)) {
+        savedCommand[access.address] = access.value;
+      } else if (access.op == AccessOp::Write) {
+        lastCommand[access.address] = access.value;
+      }
+    }
+  }
+  for (const auto &[address, value] : lastCommand) {
+    if (!savedCommand.count(address) || savedCommand.at(address) != value) {
+      broken.push_back("command register " + Hex(address) +
+                       " does not end as it began");
+    }
+  }
+  for (const std::string &note : chipset.Notes()) {
+    broken.push_back("chipset: " + note);
+  }
+}
+
+void CheckPool(const FirmwareModel &firmware,
+               std::vector<std::string> &broken) {
+  const std::vector<ServiceCall> &calls = firmware.Calls();
+  for (const FirmwareModel::PoolHandout &handout : firmware.PoolHandouts()) {
+    const bool handedToDriver = !EFI_ERROR(calls.at(handout.call).status);
+    size_t frees = 0;
+    for (const ServiceCall &call : calls) {
+      frees += call.caller == Caller::Driver && call.service == "FreePool" &&
+               call.args[0] == reinterpret_cast<uint64_t>(handout.buffer);
+    }
+    if (frees != (handedToDriver ? 1U : 0U)) {
+      broken.push_back("pool buffer " +
+                       Hex(reinterpret_cast<uint64_t>(handout.buffer)) +
+                       " freed " + std::to_string(frees) + " times");
+    }
+  }
+  for (const std::string &violation : firmware.Violations()) {
+    broken.push_back("firmware: " + violation);
+  }
+}
+
+// A notify function that did its work must have closed its own event.
+void CheckEvents(const FirmwareModel &firmware,
+                 std::vector<std::string> &broken) {
+  const std::vector<ServiceCall> &calls = firmware.Calls();
+  for (const FirmwareModel::NotifyRun &run : firmware.NotifyRuns()) {
+    bool closed = false;
+    bool serviceFound = false;
+    for (size_t i = run.firstCall; i < run.endCall; ++i) {
+      closed |= IsCloseOf(calls[i], run.event);
+      serviceFound |= calls[i].caller == Caller::Driver &&
+                      calls[i].service == "LocateProtocol" && calls[i].guid &&
+                      GuidsEqual(*calls[i].guid, kSetupStringServiceGuid) &&
+                      !EFI_ERROR(calls[i].status);
+    }
+    const bool mustClose =
+        run.notify != OnStringServiceInstalled || serviceFound;
+    if (mustClose != closed) {
+      broken.push_back(std::string("a notify run ") +
+                       (closed ? "closed an event it had to keep open"
+                               : "left its event open after its work"));
+    }
+  }
+}
+
+// An image whose entry fails is unloaded: nothing may point into it.
+void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
+                     std::vector<std::string> &broken) {
+  if (!EFI_ERROR(boot.EntryStatus())) {
+    return;
+  }
+  const std::vector<ServiceCall> &calls = firmware.Calls();
+  auto failed = [&](auto matches) {
+    for (const ServiceCall &call : calls) {
+      if (matches(call) && EFI_ERROR(call.status)) {
+        return true;
+      }
+    }
+    return false;
+  };
+  if (!firmware.HandlesWith(kBoardServiceProtocolGuid).empty() &&
+      !failed([](const ServiceCall &call) {
+        return call.service == "UninstallProtocolInterface";
+      })) {
+    broken.push_back("board service still installed after an error entry");
+  }
+  if (firmware.OpenEventCount() != 0 && !failed([](const ServiceCall &call) {
+        return call.service == "CloseEvent";
+      })) {
+    broken.push_back("driver events still open after an error entry");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> CheckInvariants(const SimulatedBoot &boot) {
+  std::vector<std::string> broken;
+  const FirmwareModel &firmware = Firmware();
+  CheckAccesses(firmware, Chipset(), broken);
+  CheckPool(firmware, broken);
+  CheckEvents(firmware, broken);
+  CheckErrorEntry(boot, firmware, broken);
+  return broken;
+}
 
 }  // namespace sim

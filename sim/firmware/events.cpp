@@ -145,7 +145,10 @@ VOID FirmwareModel::DispatchAbove(EFI_TPL tpl) {
     const EFI_EVENT_NOTIFY notify = chosen.notify;
     VOID *context = const_cast<VOID *>(chosen.context);
     currentTpl_ = chosen.notifyTpl;
+    const size_t run = notifyRuns_.size();
+    notifyRuns_.push_back({next, notify, calls_.size(), 0});
     notify(next, context);
+    notifyRuns_[run].endCall = calls_.size();
   }
   currentTpl_ = resumeAt;
 }

@@ -61,7 +61,16 @@ class FirmwareModel {
   VOID *AllocatePoolBuffer(size_t size);
 
   // --- What happened -------------------------------------------------
+  // One run of a notify function; the calls it made are those with an
+  // index from firstCall up to (not including) endCall.
+  struct NotifyRun {
+    EFI_EVENT event;
+    EFI_EVENT_NOTIFY notify;
+    size_t firstCall;
+    size_t endCall;
+  };
   const std::vector<ServiceCall> &Calls() const { return calls_; }
+  const std::vector<NotifyRun> &NotifyRuns() const { return notifyRuns_; }
   std::vector<ServiceCall> CallsTo(const std::string &service) const;
   // Problems a real firmware would assert on or corrupt itself over:
   // double or foreign FreePool, invalid TPL changes, unknown events.
@@ -79,6 +88,12 @@ class FirmwareModel {
     return found == events_.end() ? nullptr : found->second.notify;
   }
   size_t OutstandingPoolBuffers() const { return pool_.size(); }
+  // Each pool buffer handed out, with the call that was being served then.
+  struct PoolHandout {
+    VOID *buffer;
+    size_t call;
+  };
+  const std::vector<PoolHandout> &PoolHandouts() const { return handouts_; }
   uint64_t PoolBuffersHandedOut() const { return poolHandedOut_; }
   std::vector<EFI_HANDLE> HandlesWith(const EFI_GUID &guid) const;
   VOID *FindInterface(const EFI_GUID &guid) const;
@@ -187,10 +202,12 @@ class FirmwareModel {
   std::map<VOID *, Registration> registrations_;
   std::map<VOID *, size_t> pool_;
   uint64_t poolHandedOut_ = 0;
+  std::vector<PoolHandout> handouts_;
   uintptr_t nextOpaque_ = 0x10000;
   DeviceByteReader deviceByteReader_;
 
   std::vector<ServiceCall> calls_;
+  std::vector<NotifyRun> notifyRuns_;
   std::map<std::string, unsigned> callCounts_;
   std::map<std::string, std::vector<Fault>> faults_;
   std::vector<std::string> violations_;

@@ -20,6 +20,7 @@ VOID *FirmwareModel::AllocatePoolBuffer(size_t size) {
   if (buffer != nullptr) {
     pool_[buffer] = size;
     ++poolHandedOut_;
+    handouts_.push_back({buffer, calls_.empty() ? 0 : calls_.size() - 1});
   }
   return buffer;
 }

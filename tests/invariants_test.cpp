@@ -1,0 +1,86 @@
+// The invariant checker must notice each kind of misbehaviour; each case
+// plays a sound boot, then does what a faulty driver would.
+#include "driver/board_service_protocol.h"
+#include "platform/guids.h"
+#include "platform/register_access.h"
+#include "tests/board_test_support.h"
+
+namespace {
+
+using sim::BoardSetup;
+using sim::SimulatedBoot;
+
+bool Reports(const SimulatedBoot &boot, const std::string &what) {
+  for (const std::string &broken : sim::CheckInvariants(boot)) {
+    if (broken.find(what) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+VOID EFIAPI KeepsItsEventOpen(EFI_EVENT, VOID *) {}
+
+class InvariantsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { boot_.PlayDefaultSequence(); }
+  SimulatedBoot boot_{BoardSetup{}};
+};
+
+TEST_F(InvariantsTest, SoundBootBreaksNothing) {
+  EXPECT_TRUE(sim::CheckInvariants(boot_).empty());
+}
+
+TEST_F(InvariantsTest, StoreToAnotherPadIsReported) {
+  RegisterWrite32(PrivateRegisterAddress(0x6B, 0x600), 0);
+  EXPECT_TRUE(Reports(boot_, "does not name"));
+}
+
+TEST_F(InvariantsTest, AccessOfTheWrongWidthIsReported) {
+  RegisterRead32(PciConfigAddress(0, 31, 0, 0x02));
+  EXPECT_TRUE(Reports(boot_, "does not name"));
+}
+
+TEST(Invariants, GppB0StoreWithoutHostOwnershipIsReported) {
+  BoardSetup setup;
+  setup.gppB0.owner = 2;
+  SimulatedBoot boot(setup);
+  boot.PlayDefaultSequence();
+  EXPECT_TRUE(sim::CheckInvariants(boot).empty());
+  RegisterRead32(PrivateRegisterAddress(0x6E, 0x030));
+  RegisterWrite32(PrivateRegisterAddress(0x6E, 0x790), 0x44000200);
+  EXPECT_TRUE(Reports(boot, "without the host owning it"));
+}
+
+TEST_F(InvariantsTest, CommandRegisterLeftChangedIsReported) {
+  RegisterWrite8(PciConfigAddress(PciAddress16{0x0200}, 0x04), 0x07);
+  EXPECT_TRUE(Reports(boot_, "does not end as it began"));
+}
+
+TEST_F(InvariantsTest, RecordBufferNeverFreedIsReported) {
+  VOID *buffer = nullptr;
+  UINT16 value = 0;
+  sim::Services().smbios.Interface()->ReadRecordByType(9, 1, &buffer, &value);
+  EXPECT_TRUE(Reports(boot_, "freed 0 times"));
+  sim::Firmware().FreePool(buffer);
+}
+
+TEST_F(InvariantsTest, NotifyThatKeepsItsEventOpenIsReported) {
+  EFI_EVENT event = nullptr;
+  sim::Firmware().BootServices()->CreateEvent(
+      EVT_NOTIFY_SIGNAL, TPL_CALLBACK, KeepsItsEventOpen, nullptr, &event);
+  sim::Firmware().BootServices()->SignalEvent(event);
+  EXPECT_TRUE(Reports(boot_, "left its event open"));
+}
+
+TEST(Invariants, HooksLeftAfterAnErrorEntryAreReported) {
+  SimulatedBoot boot(BoardSetup{});
+  sim::Firmware().FailCall("RegisterProtocolNotify", EFI_OUT_OF_RESOURCES, 2);
+  boot.RunEntry();
+  EXPECT_TRUE(sim::CheckInvariants(boot).empty());
+  sim::Firmware().InstallProtocol(kBoardServiceProtocolGuid,
+                                  &BoardServiceProtocol);
+  EXPECT_TRUE(Reports(boot, "still installed after an error entry"));
+}
+
+}  // namespace
