@@ -72,6 +72,15 @@ Outcome Expected(const std::string &site, bool error) {
     }
     return outcome;
   }
+  // An error entry withdraws everything: the image is unloaded.
+  const auto withdrawn = [](Outcome &o) {
+    o.entry.reset();
+    o.slotsLeft = {1, 2, 3};
+    o.replaceCalls = 0;
+    o.gppB0Driven = false;
+    o.boardService = false;
+    o.lan = EFI_NOT_FOUND;
+  };
   const std::map<std::string, std::function<void(Outcome &)>> rules = {
       {"InstallProtocolInterface #1",
        [](Outcome &o) {
@@ -81,24 +90,8 @@ Outcome Expected(const std::string &site, bool error) {
       {"CreateEventEx #1", [](Outcome &o) { o.gppB0Driven = false; }},
       {"CreateEvent #1", [](Outcome &o) { o.replaceCalls = 0; }},
       {"RegisterProtocolNotify #1", [](Outcome &o) { o.replaceCalls = 0; }},
-      {"CreateEvent #2",
-       [](Outcome &o) {
-         o.entry.reset();
-         o.slotsLeft = {1, 2, 3};
-         o.replaceCalls = 0;
-         o.gppB0Driven = false;
-         o.boardService = false;
-         o.lan = EFI_NOT_FOUND;
-       }},
-      {"RegisterProtocolNotify #2",
-       [](Outcome &o) {
-         o.entry.reset();
-         o.slotsLeft = {1, 2, 3};
-         o.replaceCalls = 0;
-         o.gppB0Driven = false;
-         o.boardService = false;
-         o.lan = EFI_NOT_FOUND;
-       }},
+      {"CreateEvent #2", withdrawn},
+      {"RegisterProtocolNotify #2", withdrawn},
       // The first deletion (instance 3) is skipped, the second still made.
       {"LocateProtocol #2",
        [](Outcome &o) {
