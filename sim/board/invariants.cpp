@@ -161,20 +161,30 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
   }
 }
 
+// A buffer's address may be handed out again once it is freed, so each
+// handout owns the FreePool calls up to the next handout of its address.
 void CheckPool(const FirmwareModel &firmware,
                std::vector<std::string> &broken) {
   const std::vector<ServiceCall> &calls = firmware.Calls();
-  for (const FirmwareModel::PoolHandout &handout : firmware.PoolHandouts()) {
-    const bool handedToDriver = !EFI_ERROR(calls.at(handout.call).status);
-    size_t frees = 0;
-    for (const ServiceCall &call : calls) {
-      frees += call.caller == Caller::Driver && call.service == "FreePool" &&
-               call.args[0] == reinterpret_cast<uint64_t>(handout.buffer);
+  const auto &handouts = firmware.PoolHandouts();
+  for (size_t h = 0; h < handouts.size(); ++h) {
+    const auto address = reinterpret_cast<uint64_t>(handouts[h].buffer);
+    size_t end = calls.size();
+    for (size_t later = h + 1; later < handouts.size(); ++later) {
+      if (handouts[later].buffer == handouts[h].buffer) {
+        end = handouts[later].call;
+        break;
+      }
     }
+    size_t frees = 0;
+    for (size_t i = handouts[h].call; i < end; ++i) {
+      frees += calls[i].caller == Caller::Driver &&
+               calls[i].service == "FreePool" && calls[i].args[0] == address;
+    }
+    const bool handedToDriver = !EFI_ERROR(calls.at(handouts[h].call).status);
     if (frees != (handedToDriver ? 1U : 0U)) {
-      broken.push_back("pool buffer " +
-                       Hex(reinterpret_cast<uint64_t>(handout.buffer)) +
-                       " freed " + std::to_string(frees) + " times");
+      broken.push_back("pool buffer " + Hex(address) + " freed " +
+                       std::to_string(frees) + " times");
     }
   }
   for (const std::string &violation : firmware.Violations()) {
