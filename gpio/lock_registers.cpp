@@ -1,7 +1,25 @@
 #include "gpio/gpio.h"
+#include "gpio/group_tables.h"
 #include "platform/register_access.h"
 
 namespace {
+
+constexpr bool HasLockRegisters(const GpioGroupRecord *table, UINT32 count) {
+  for (UINT32 i = 0; i < count; ++i) {
+    if (table[i].Lock == kNoRegister || table[i].LockTx == kNoRegister) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every group of both series has both lock registers, so a lock update never
+// meets a missing one.
+static_assert(HasLockRegisters(kGpioGroupsLp, kGpioGroupCountLp) &&
+              HasLockRegisters(kGpioGroupsH, kGpioGroupCountH));
+// With the base's low byte clear and at most 256 groups, the range check of
+// IsGroupAndDwValid bounds the group index as well.
+static_assert(kGpioGroupCountLp <= 0x100 && kGpioGroupCountH <= 0x100);
 
 // Where in the record each GpioRegisterKind's first register is kept.
 constexpr UINT8 kKindFieldOffsets[] = {
@@ -15,8 +33,13 @@ UINT16 KindField(const GpioGroupRecord &rec, GpioRegisterKind kind) {
   if (kind >= sizeof kKindFieldOffsets) {
     return kNoRegister;
   }
-  return *reinterpret_cast<const UINT16 *>(
-      reinterpret_cast<const UINT8 *>(&rec) + kKindFieldOffsets[kind]);
+  // The record is packed: its fields may sit at odd addresses.
+  UINT16 field;
+  __builtin_memcpy(&field,
+                   reinterpret_cast<const UINT8 *>(&rec) +
+                       kKindFieldOffsets[kind],
+                   sizeof field);
+  return field;
 }
 
 }  // namespace
@@ -28,11 +51,7 @@ BOOLEAN IsGroupAndDwValid(GroupCode group, UINT32 dw) {
   if (group < base || group > (base | (count - 1))) {
     return FALSE;
   }
-  const UINT32 index = group & 0xFF;
-  if (index >= count) {
-    return FALSE;
-  }
-  return dw <= (table[index].Pads - 1U) >> 5;
+  return dw <= (table[group & 0xFF].Pads - 1U) >> 5;
 }
 
 VOID ReadGroupRegister(GpioRegisterKind kind, UINT8 groupIndex, UINT32 dw,
@@ -81,11 +100,7 @@ EFI_STATUS WriteLockRegister(GpioRegisterKind kind, GroupCode group, UINT32 dw,
   }
   UINT32 count;
   const GpioGroupRecord &rec = GetGroupTable(&count)[group & 0xFF];
-  const UINT16 field = KindField(rec, kind);
-  if (field == kNoRegister) {
-    return EFI_UNSUPPORTED;
-  }
-  const UINT32 offset = field + dw * 8;
+  const UINT32 offset = KindField(rec, kind) + dw * 8;
   UINT32 value =
       (RegisterRead32(PrivateRegisterAddress(rec.Port, offset)) & andMask) |
       orMask;
