@@ -1,7 +1,6 @@
 #include "sim/driver_state.h"
 
 #include "driver/onboard_lan.h"
-#include "driver/onboard_lan.h"
 #include "driver/support_library.h"
 #include "gpio/gpio.h"
 #include "platform/service_globals.h"
@@ -13,7 +12,6 @@ void ResetDriverState() {
   HobList = nullptr;
   InSmmFlag = FALSE;
   SmmBaseCache = nullptr;
-  PciLocationCache = nullptr;
   SeriesCache = kPchSeriesNotDetected;
   PciLocationCache = nullptr;
 }

@@ -2,6 +2,7 @@
 // scenarios, on the default board, and on every class of bad input.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -24,8 +25,15 @@ std::string Slurp(const std::string &path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
+// A file of this process alone: test processes of this and of other build
+// trees run side by side and share the temporary directory.
+std::string ScratchPath(const std::string &name) {
+  return ::testing::TempDir() + "boardsim-" + std::to_string(getpid()) + "-" +
+         name;
+}
+
 ProgramRun Boardsim(const std::string &arguments) {
-  const std::string errPath = ::testing::TempDir() + "boardsim.err";
+  const std::string errPath = ScratchPath("stderr");
   const std::string command =
       std::string(BOARDSIM_PATH) + " " + arguments + " 2>" + errPath;
   ProgramRun run;
@@ -41,6 +49,7 @@ ProgramRun Boardsim(const std::string &arguments) {
   const int raw = pclose(pipe);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   run.err = Slurp(errPath);
+  std::remove(errPath.c_str());
   return run;
 }
 
@@ -92,9 +101,10 @@ TEST(Boardsim, TextAccountNamesWhatHappened) {
 }
 
 TEST(Boardsim, StuckSidebandFoldsItsPollsIntoOneEntry) {
-  const std::string path = ::testing::TempDir() + "stuck.json";
+  const std::string path = ScratchPath("stuck.json");
   std::ofstream(path) << R"({"p2sb": "stuck"})";
   const json report = Report(path);
+  std::remove(path.c_str());
   bool folded = false;
   for (const json &access : report["accesses"]) {
     folded |= access.value("repeat", 0) == 0x0FFFFFFF;
@@ -174,14 +184,15 @@ class BoardsimBadInput : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(BoardsimBadInput, RefusesWithStatus2AndPrintsNothingElse) {
   const BadInput &c = GetParam();
-  std::string path = ::testing::TempDir() + "missing-scenario.json";
+  std::string path = ScratchPath("missing-scenario.json");
   if (c.scenario != nullptr) {
-    path = ::testing::TempDir() + c.name + ".json";
+    path = ScratchPath(std::string(c.name) + ".json");
     std::ofstream(path) << c.scenario;
   } else {
     std::remove(path.c_str());
   }
   const ProgramRun run = Boardsim(path + " --json");
+  std::remove(path.c_str());
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty());
   EXPECT_NE(run.err.find(c.mustName), std::string::npos) << run.err;

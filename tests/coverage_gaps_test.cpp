@@ -1,0 +1,106 @@
+// Paths that no whole boot and no failed call takes: services located with
+// a null interface, lookups answered from their caches, and GUIDs that
+// differ only in their second half.
+#include <string>
+#include <vector>
+
+#include "driver/driver_entry.h"
+#include "driver/support_library.h"
+#include "platform/guids.h"
+#include "platform/outside_services.h"
+#include "sim/chipset/chipset_model.h"
+#include "tests/model_fixture.h"
+
+namespace {
+
+class CoverageGapsTest : public ModelTest {
+ protected:
+  EFI_STATUS RunEntry() {
+    return DriverEntry(firmware().ImageHandle(), firmware().SystemTable());
+  }
+  static size_t CallCount(const std::string &service) {
+    return sim::Firmware().CallsTo(service).size();
+  }
+};
+
+// The HOB list GUID with one byte of its second half changed.
+EFI_GUID NearHobListGuid() {
+  EFI_GUID guid = kHobListGuid;
+  guid.Data4[7] ^= 0x01;
+  return guid;
+}
+
+TEST_F(CoverageGapsTest, GuidsDifferingOnlyInTheirLastByteAreUnequal) {
+  EXPECT_TRUE(GuidsEqual(kHobListGuid, kHobListGuid));
+  EXPECT_FALSE(GuidsEqual(kHobListGuid, NearHobListGuid()));
+  EFI_GUID firstHalf = kHobListGuid;
+  firstHalf.Data1 ^= 0x80000000U;
+  EXPECT_FALSE(GuidsEqual(kHobListGuid, firstHalf));
+}
+
+TEST_F(CoverageGapsTest, AConfigurationTableOneByteOffIsNotTheHobList) {
+  static int impostor;
+  static int hobs;
+  firmware().AddConfigurationTable(NearHobListGuid(), &impostor);
+  firmware().AddConfigurationTable(kHobListGuid, &hobs);
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  EXPECT_EQ(HobList, &hobs);
+}
+
+TEST_F(CoverageGapsTest, AFoundHobListIsKeptWithoutAnotherSearch) {
+  static int found;
+  static int listed;
+  firmware().AddConfigurationTable(kHobListGuid, &listed);
+  HobList = &found;
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  EXPECT_EQ(HobList, &found);
+}
+
+TEST_F(CoverageGapsTest, ACachedSmmBaseIsAskedAgainWithoutALookup) {
+  firmware().InstallSmmBase(TRUE);
+  InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
+  ASSERT_EQ(SmmBaseCache, firmware().SmmBase());
+  InSmmFlag = FALSE;
+  InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
+  EXPECT_EQ(CallCount("LocateProtocol"), 1U);
+  EXPECT_EQ(CallCount("InSmm"), 2U);
+  EXPECT_EQ(InSmmFlag, TRUE);
+}
+
+TEST_F(CoverageGapsTest, AnSmmBaseFoundWithANullInterfaceIsNotCalled) {
+  ASSERT_EQ(EFI_SUCCESS,
+            firmware().InstallProtocol(kSmmBase2ProtocolGuid, nullptr));
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  EXPECT_EQ(SmmBaseCache, nullptr);
+  EXPECT_EQ(InSmmFlag, FALSE);
+  EXPECT_EQ(CallCount("InSmm"), 0U);
+}
+
+TEST_F(CoverageGapsTest, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  const size_t openAtEntry = firmware().OpenEventCount();
+  sim::Chipset().Trace().Clear();
+  ASSERT_EQ(EFI_SUCCESS,
+            firmware().InstallProtocol(kSetupStringServiceGuid, nullptr));
+  EXPECT_EQ(CallCount("LocateProtocol"), 2U);  // SMM base, then the service
+  EXPECT_EQ(CallCount("CloseEvent"), 0U);
+  EXPECT_EQ(firmware().OpenEventCount(), openAtEntry);
+  // Nothing was done for a service that cannot be called: not even the
+  // straps were read.
+  EXPECT_TRUE(sim::Chipset().Trace().Entries().empty());
+}
+
+TEST_F(CoverageGapsTest, AnSmbiosServiceWithANullInterfaceIsNeverCalled) {
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  const size_t openAtEntry = firmware().OpenEventCount();
+  ASSERT_EQ(EFI_SUCCESS,
+            firmware().InstallProtocol(kSmbiosRecordServiceGuid, nullptr));
+  // The event is closed first; then each of the two deletions locates the
+  // service, finds no interface and stops there.
+  EXPECT_EQ(firmware().OpenEventCount(), openAtEntry - 1);
+  EXPECT_EQ(CallCount("LocateProtocol"), 3U);  // SMM base, then two
+  EXPECT_EQ(CallCount("FreePool"), 0U);
+  EXPECT_EQ(firmware().OutstandingPoolBuffers(), 0U);
+}
+
+}  // namespace
