@@ -1,6 +1,7 @@
 #include "sim/chipset/chipset_model.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace sim {
 
@@ -22,10 +23,20 @@ ChipsetModel::ChipsetModel() : p2sb_(pci_.Add(P2sb::kFunction), gpio_, notes_) {
 
 uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
   const std::optional<uint32_t> value = Lookup(address, width);
+  if (readSource_) {
+    // Never remembered as the last read: the next read asks afresh.
+    if (const std::optional<uint32_t> fresh = readSource_(address, width)) {
+      const uint32_t result = *fresh & AllOnes(width);
+      trace_.Record(AccessOp::Read, width, address, result, value.has_value());
+      return result;
+    }
+  }
   const uint32_t result =
       value ? *value : (readsZero_ && InWindows(address) ? 0 : AllOnes(width));
   trace_.Record(AccessOp::Read, width, address, result, value.has_value());
-  lastRead_ = LastRead{address, width, result};
+  if (!readSource_) {
+    lastRead_ = LastRead{address, width, result};
+  }
   return result;
 }
 
@@ -52,6 +63,10 @@ std::optional<uint32_t> ChipsetModel::Lookup(uint64_t address,
   if (readsZero_ && InWindows(address)) {
     return std::nullopt;
   }
+  // A controller decodes its BAR0 range ahead of the window it lies in.
+  if (lan_.Claims(address)) {
+    return lan_.ReadMemory(address, width);
+  }
   if (PciConfigSpace::Contains(address)) {
     return pci_.Read(address, width);
   }
@@ -64,6 +79,9 @@ std::optional<uint32_t> ChipsetModel::Lookup(uint64_t address,
 bool ChipsetModel::Store(uint64_t address, uint8_t width, uint32_t value) {
   if (readsZero_ && InWindows(address)) {
     return false;
+  }
+  if (lan_.Claims(address)) {
+    return lan_.WriteMemory(address, width, value);
   }
   if (PciConfigSpace::Contains(address)) {
     return pci_.Write(address, width, value);
@@ -128,6 +146,10 @@ void ChipsetModel::SetDeviceBehind(uint8_t bus, DeviceKind kind,
 void ChipsetModel::OverrideRegister(uint64_t address, uint32_t value,
                                     uint8_t width) {
   Changed();
+  if (lan_.Claims(address)) {
+    lan_.Override(address, width, value);
+    return;
+  }
   if (PciConfigSpace::Contains(address)) {
     const uint16_t function = PciConfigSpace::FunctionOf(address);
     PciFunction *target = pci_.Find(function);
@@ -158,6 +180,11 @@ void ChipsetModel::SetReadsZeroEverywhere(bool on) {
   Changed();
 }
 
+void ChipsetModel::SetReadSource(ReadSource source) {
+  readSource_ = std::move(source);
+  Changed();
+}
+
 uint32_t ChipsetModel::PadDw0(PadCode pad) const { return gpio_.Dw0(pad); }
 
 bool ChipsetModel::PadTxLocked(PadCode pad) const {
@@ -170,6 +197,9 @@ bool ChipsetModel::PadConfigLocked(PadCode pad) const {
 
 std::optional<uint32_t> ChipsetModel::Peek(uint64_t address,
                                            uint8_t width) const {
+  if (lan_.Claims(address)) {
+    return lan_.ReadMemory(address, width);
+  }
   if (PciConfigSpace::Contains(address)) {
     const PciFunction *function =
         pci_.Find(PciConfigSpace::FunctionOf(address));
@@ -181,6 +211,20 @@ std::optional<uint32_t> ChipsetModel::Peek(uint64_t address,
     return gpio_.Read(address);
   }
   return lan_.ReadMemory(address, width);
+}
+
+void ChipsetModel::ForEachRegister(
+    const std::function<void(uint64_t address, uint8_t width, uint32_t value)>
+        &visit) const {
+  pci_.ForEachFunction([&](uint16_t code, const PciFunction &function) {
+    const uint64_t base = PciConfigSpace::kBase + uint64_t{code} * 0x1000;
+    function.ForEachByte(
+        [&](uint16_t offset, uint8_t value) { visit(base + offset, 8, value); });
+  });
+  gpio_.ForEachRegister(
+      [&](uint64_t address, uint32_t value) { visit(address, 32, value); });
+  lan_.ForEachMemoryByte(
+      [&](uint64_t address, uint8_t value) { visit(address, 8, value); });
 }
 
 std::vector<std::string> ChipsetModel::Flags() const {

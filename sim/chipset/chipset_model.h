@@ -16,6 +16,7 @@
 #define BOARDCFG_SIM_CHIPSET_CHIPSET_MODEL_H
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +74,14 @@ class ChipsetModel {
   // Both windows unbacked, as under QEMU: every access to them is traced
   // as unimplemented and reads 0; the model and its overrides are bypassed.
   void SetReadsZeroEverywhere(bool on = true);
+  // Hostile hardware: while set, every read (both windows and controller
+  // memory) asks the source first, so two reads of one register may differ.
+  // A value it gives is traced as read (implemented where the model has a
+  // register); empty leaves the read to the model. An empty function clears
+  // it.
+  using ReadSource =
+      std::function<std::optional<uint32_t>(uint64_t address, uint8_t width)>;
+  void SetReadSource(ReadSource source);
 
   // --- What the board holds and saw -----------------------------------
   uint32_t PadDw0(PadCode pad) const;
@@ -83,6 +92,11 @@ class ChipsetModel {
   const std::vector<SidebandMessage> &SidebandMessages() const {
     return p2sb_.Messages();
   }
+  // Every value the board holds, as its memory would: PCI configuration and
+  // controller bytes (width 8, an absent function as all-ones) and private
+  // registers (width 32). Overrides are included; reads-zero is not applied.
+  void ForEachRegister(const std::function<void(uint64_t address, uint8_t width,
+                                                uint32_t value)> &visit) const;
   // Firmware behaviour a real board would not honour (stores to read-only
   // registers, sideband messages no lock register takes).
   const std::vector<std::string> &Notes() const { return notes_; }
@@ -113,6 +127,7 @@ class ChipsetModel {
   P2sb p2sb_;
   LanDevices lan_{pci_};
   bool readsZero_ = false;
+  ReadSource readSource_;
   std::optional<LastRead> lastRead_;
   AccessTrace trace_;
 };

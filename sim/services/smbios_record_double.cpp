@@ -90,6 +90,16 @@ EFI_STATUS SmbiosRecordDouble::ReadRecordByType(UINT8 type, UINT8 instance,
   if (buffer == nullptr || instance == 0) {
     return EFI_INVALID_PARAMETER;
   }
+  auto handOut = [buffer](const std::vector<uint8_t> &bytes) {
+    VOID *copy = Firmware().AllocatePoolBuffer(bytes.size());
+    std::memcpy(copy, bytes.data(), bytes.size());
+    *buffer = copy;
+    return EFI_SUCCESS;
+  };
+  auto overridden = readOverrides_.find({type, instance});
+  if (overridden != readOverrides_.end()) {
+    return noBuffer_ ? EFI_SUCCESS : handOut(overridden->second);
+  }
   unsigned seen = 0;
   for (const SmbiosStructure &record : table_) {
     if (record.type != type || ++seen != instance) {
@@ -98,11 +108,7 @@ EFI_STATUS SmbiosRecordDouble::ReadRecordByType(UINT8 type, UINT8 instance,
     if (noBuffer_) {
       return EFI_SUCCESS;
     }
-    const std::vector<uint8_t> bytes = record.Bytes();
-    VOID *copy = Firmware().AllocatePoolBuffer(bytes.size());
-    std::memcpy(copy, bytes.data(), bytes.size());
-    *buffer = copy;
-    return EFI_SUCCESS;
+    return handOut(record.Bytes());
   }
   return EFI_NOT_FOUND;
 }

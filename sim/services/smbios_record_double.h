@@ -4,7 +4,9 @@
 #define BOARDCFG_SIM_SERVICES_SMBIOS_RECORD_DOUBLE_H
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/outside_services.h"
@@ -34,6 +36,13 @@ class SmbiosRecordDouble {
   std::vector<uint16_t> SlotHandles() const;
   // Entry 8 reports success but hands back no buffer: a faulty service.
   void SetReadSucceedsWithoutBuffer(bool on) { noBuffer_ = on; }
+  // Entry 8 for this type and instance hands back a copy of these bytes
+  // with success, whatever the table holds: a service whose record copies
+  // are malformed or name other handles. The table is left as it is.
+  void OverrideRead(uint8_t type, uint8_t instance,
+                    std::vector<uint8_t> bytes) {
+    readOverrides_[{type, instance}] = std::move(bytes);
+  }
 
   SmbiosRecordService *Interface() { return &interface_; }
 
@@ -43,6 +52,7 @@ class SmbiosRecordDouble {
  private:
   std::vector<SmbiosStructure> table_;
   bool noBuffer_ = false;
+  std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> readOverrides_;
   SmbiosRecordService interface_{};
 };
 
