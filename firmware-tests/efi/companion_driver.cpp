@@ -3,6 +3,10 @@
 // the bridge-location service, serves SMBIOS records on top of the firmware's
 // own SMBIOS protocol, and records every Setup string replacement. Everything
 // it does is kept in a log that the checker prints later.
+//
+// Under the scenario stage QEMU also has two shared-memory devices holding a
+// laid-out board; before anything else the companion moves their memory to
+// the chipset's fixed windows, so the driver finds that board there.
 #include "driver/board_service.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/text_line.h"
@@ -20,6 +24,18 @@ constexpr UINT32 kFirstBridge = 0x00E0;
 constexpr UINT32 kSecondBridge = 0x00E1;
 
 constexpr UINT8 kSystemSlotsType = 9;
+constexpr UINT8 kOemStringsType = 11;
+
+// QEMU's q35 configuration window as OVMF programs it, and the shared-memory
+// devices (ivshmem-plain) whose 64-bit BAR2 backs the chipset windows, in
+// the order of their device numbers on bus 0.
+constexpr UINTN kConfigWindow = 0xB0000000;
+constexpr UINT32 kIvshmemIds = 0x11101AF4;
+constexpr UINT64 kChipsetWindows[2] = {0xE0000000, 0xFD000000};
+// An SMBIOS OEM string that asks for the firmware's own PCD instance to
+// stay unchanged under the bridge-location GUID.
+constexpr const CHAR8 *kKeepFirmwarePciLocation =
+    "boardstage:pci-location=firmware";
 
 EFI_SYSTEM_TABLE *System;
 EFI_BOOT_SERVICES *Boot;
@@ -260,7 +276,76 @@ UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
   return result;
 }
 
-VOID TakeOverBridgeLocation() {
+UINTN ConfigAddress(UINTN device, UINTN offset) {
+  return kConfigWindow + (device << 15) + offset;
+}
+UINT16 ConfigRead16(UINTN address) {
+  return *reinterpret_cast<volatile UINT16 *>(address);
+}
+UINT32 ConfigRead32(UINTN address) {
+  return *reinterpret_cast<volatile UINT32 *>(address);
+}
+VOID ConfigWrite16(UINTN address, UINT16 value) {
+  *reinterpret_cast<volatile UINT16 *>(address) = value;
+}
+VOID ConfigWrite32(UINTN address, UINT32 value) {
+  *reinterpret_cast<volatile UINT32 *>(address) = value;
+}
+
+// Moves BAR2 of the first two shared-memory devices on bus 0 to the PCI
+// configuration window and the private-register window, with memory
+// decoding off while the BAR changes. Without such devices (the reads-zero
+// stage) nothing is moved.
+VOID MoveChipsetWindows() {
+  UINTN moved = 0;
+  for (UINTN device = 0; device < 32 && moved < 2; ++device) {
+    if (ConfigRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
+      continue;
+    }
+    const UINTN command = ConfigAddress(device, 0x04);
+    const UINT16 enabled = ConfigRead16(command);
+    ConfigWrite16(command, enabled & ~UINT16{0x0002});
+    ConfigWrite32(ConfigAddress(device, 0x18),
+                  static_cast<UINT32>(kChipsetWindows[moved]));
+    ConfigWrite32(ConfigAddress(device, 0x1C), 0);
+    ConfigWrite16(command, enabled | 0x0002);
+    TextLine line;
+    LineStart(line, "chipset-window device=");
+    LineHex(line, device);
+    LineText(line, " bar2=");
+    LineHex(line, (UINT64{ConfigRead32(ConfigAddress(device, 0x1C))} << 32) |
+                      ConfigRead32(ConfigAddress(device, 0x18)));
+    Record(line);
+    ++moved;
+  }
+  TextLine line;
+  LineStart(line, "chipset-windows moved=");
+  LineDecimal(line, moved);
+  Record(line);
+}
+
+// True when an SMBIOS OEM strings record carries the text.
+BOOLEAN HasOemString(const CHAR8 *wanted) {
+  EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
+  EFI_SMBIOS_TYPE type = kOemStringsType;
+  EFI_SMBIOS_TABLE_HEADER *record = nullptr;
+  while (
+      !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &type, &record, nullptr))) {
+    const CHAR8 *text = reinterpret_cast<const CHAR8 *>(record) + record->Length;
+    while (*text != 0) {
+      if (TextEqual(text, wanted)) {
+        return TRUE;
+      }
+      while (*text != 0) {
+        ++text;
+      }
+      ++text;
+    }
+  }
+  return FALSE;
+}
+
+VOID TakeOverBridgeLocation(BOOLEAN takeOver) {
   TextLine line;
   PcdDatabaseProtocol *database = nullptr;
   const EFI_STATUS status =
@@ -278,6 +363,11 @@ VOID TakeOverBridgeLocation() {
   LineText(line, " key403=");
   LineHex(line, OriginalGet32(kSecondBridgeKey));
   Record(line);
+  if (!takeOver) {
+    LineStart(line, "pci-location takeover skipped: firmware instance kept");
+    Record(line);
+    return;
+  }
   database->Get32 = BridgeAwareGet32;
   LineStart(line, "pci-location takeover scope=");
   LineText(line, DriverImageEnd == 0 ? "all-callers" : "driver-image");
@@ -369,6 +459,9 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
   LineStart(line, "companion start");
   Record(line);
 
+  // Before any service is installed: the driver touches hardware only from
+  // the notifications those installations trigger.
+  MoveChipsetWindows();
   LocateDriverImage();
   ReportSmmBase();
 
@@ -388,7 +481,7 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
   }
   AddSlotRecords();
 
-  TakeOverBridgeLocation();
+  TakeOverBridgeLocation(!HasOemString(kKeepFirmwarePciLocation));
   FillServiceRecords();
 
   EFI_EVENT ready = nullptr;

@@ -19,8 +19,10 @@ namespace {
 constexpr PadCode kGppK0 = 0x030A0000;
 constexpr uint8_t kFirstLanBus = 2;
 constexpr uint8_t kSecondLanBus = 3;
-constexpr uint32_t kFirstLanBar0 = 0xA0000000;
-constexpr uint32_t kSecondLanBar0 = 0xA0100000;
+// In the private-register window beyond the GPIO ports (0x6A..0x6E), where
+// the firmware stage's shared memory backs them too.
+constexpr uint32_t kFirstLanBar0 = 0xFDF00000;
+constexpr uint32_t kSecondLanBar0 = 0xFDF20000;
 
 bool IsLpDeviceId(uint16_t id) { return (id & 0xFFE0) == 0x9D80; }
 
@@ -104,8 +106,17 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
   ResetDriverState();
 
   Configure(Chipset(), setup_);
+  // The driver forms copy sources in 32-bit arithmetic: every such address
+  // is the board's, and one that nothing decodes reads all-ones there.
   Firmware().SetDeviceByteReader([](uint64_t address, uint8_t *out) {
-    return Chipset().ReadDeviceByte(address, out);
+    if (Chipset().ReadDeviceByte(address, out)) {
+      return true;
+    }
+    if ((address >> 32) != 0) {
+      return false;
+    }
+    *out = static_cast<uint8_t>(Chipset().Read(address, 8));
+    return true;
   });
   if (setup_.smmBase) {
     Firmware().InstallSmmBase(FALSE);

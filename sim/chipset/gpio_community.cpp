@@ -134,6 +134,13 @@ void GpioCommunities::Override(uint64_t address, uint32_t value) {
       .first->second.value = value;
 }
 
+void GpioCommunities::ForEachRegister(
+    const std::function<void(uint64_t address, uint32_t value)> &visit) const {
+  for (const auto &[address, reg] : registers_) {
+    visit(address, reg.value);
+  }
+}
+
 const GpioGroupRecord &GpioCommunities::GroupOf(PadCode pad) const {
   const uint32_t group = (pad >> 16) & 0xFF;
   if (group >= groupCount_ || (pad & 0xFFFF) >= table_[group].Pads) {

@@ -5,6 +5,7 @@
 #define BOARDCFG_SIM_CHIPSET_GPIO_COMMUNITY_H
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -41,6 +42,10 @@ class GpioCommunities {
   // Sets the stored value, bypassing every protection; an address outside
   // the layout becomes a plain read-write register that outlives layouts.
   void Override(uint64_t address, uint32_t value);
+
+  // Every register of the layout and every loaded one, with its value.
+  void ForEachRegister(
+      const std::function<void(uint64_t address, uint32_t value)> &visit) const;
 
   // The pad's group index and number are taken against the layout in
   // force; its chipset ID is not consulted.

@@ -71,6 +71,16 @@ std::optional<LanDevices::Hit> LanDevices::Find(uint64_t address) const {
   return std::nullopt;
 }
 
+void LanDevices::ForEachMemoryByte(
+    const std::function<void(uint64_t address, uint8_t value)> &visit) const {
+  for (const auto &[bus, controller] : controllers_) {
+    const uint64_t base = pci_.Find(controller.function)->Get(kBar0, 4) & ~0xFULL;
+    for (const auto &[offset, value] : controller.registers) {
+      visit(base + offset, value);
+    }
+  }
+}
+
 bool LanDevices::Claims(uint64_t address) const {
   return Find(address).has_value();
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -39,6 +40,10 @@ class LanDevices {
   // Empty while memory decoding is off or no register lies there.
   std::optional<uint32_t> ReadMemory(uint64_t address, uint8_t width) const;
   bool WriteMemory(uint64_t address, uint8_t width, uint32_t value);
+  // Every register byte of every controller at its address under BAR0,
+  // whether or not memory decoding is on.
+  void ForEachMemoryByte(
+      const std::function<void(uint64_t address, uint8_t value)> &visit) const;
   // Sets register bytes in a controller's range; false outside every range.
   bool Override(uint64_t address, uint8_t width, uint32_t value);
 

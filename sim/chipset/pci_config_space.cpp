@@ -18,6 +18,14 @@ const PciFunction *PciConfigSpace::Find(uint16_t function) const {
   return found == functions_.end() ? nullptr : &found->second;
 }
 
+void PciConfigSpace::ForEachFunction(
+    const std::function<void(uint16_t code, const PciFunction &function)>
+        &visit) const {
+  for (const auto &[code, function] : functions_) {
+    visit(code, function);
+  }
+}
+
 std::optional<uint32_t> PciConfigSpace::Read(uint64_t address,
                                              uint8_t width) const {
   const PciFunction *function = Find(FunctionOf(address));

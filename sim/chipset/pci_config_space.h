@@ -4,6 +4,7 @@
 #define BOARDCFG_SIM_CHIPSET_PCI_CONFIG_SPACE_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -31,6 +32,10 @@ class PciConfigSpace {
   PciFunction &Add(uint16_t function);
   PciFunction *Find(uint16_t function);
   const PciFunction *Find(uint16_t function) const;
+
+  void ForEachFunction(
+      const std::function<void(uint16_t code, const PciFunction &function)>
+          &visit) const;
 
   // Empty for a function or register the model does not have.
   std::optional<uint32_t> Read(uint64_t address, uint8_t width) const;

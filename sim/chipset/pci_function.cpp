@@ -53,6 +53,17 @@ std::optional<uint32_t> PciFunction::Read(uint16_t offset,
   return Get(offset, width / 8);
 }
 
+void PciFunction::ForEachByte(
+    const std::function<void(uint16_t offset, uint8_t value)> &visit) const {
+  for (uint16_t offset = 0; offset < kSize; ++offset) {
+    if (!present_) {
+      visit(offset, 0xFF);
+    } else if (implemented_[offset]) {
+      visit(offset, bytes_[offset]);
+    }
+  }
+}
+
 bool PciFunction::Write(uint16_t offset, uint8_t width, uint32_t value) {
   if (!present_) {
     return true;

@@ -32,6 +32,11 @@ class PciFunction {
   // False when a byte of the access is not implemented.
   bool Write(uint16_t offset, uint8_t width, uint32_t value);
 
+  // Every byte a read would return: implemented bytes, or all 0x1000 as
+  // 0xFF while the function is absent.
+  void ForEachByte(
+      const std::function<void(uint16_t offset, uint8_t value)> &visit) const;
+
   // Runs after each store that reached the function.
   std::function<void(uint16_t offset, uint8_t width, uint32_t value)>
       afterWrite;
