@@ -6,13 +6,19 @@ FIRMWARE_PREREQUISITES := \
   "$(OVMF)/OVMF_CODE_4M.fd ovmf" \
   "$(OVMF)/OVMF_CODE_4M.secboot.fd ovmf" \
   "python3 python3"
+# libFuzzer's runtime for the boot fuzzers.
+FUZZ_PREREQUISITES := \
+  "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
+# make fuzz: seconds in total, split over the modes (board, hostile).
+FUZZ_SECONDS ?= 300
+FUZZ_MODES ?= board hostile
 
 .PHONY: all prerequisites host image test run boot size clean
 
 all: host image
 
 prerequisites:
-	@tools/ensure-prerequisites.sh $(FIRMWARE_PREREQUISITES)
+	@tools/ensure-prerequisites.sh $(FIRMWARE_PREREQUISITES) $(FUZZ_PREREQUISITES)
 
 host: prerequisites
 	@cmake --preset host >/dev/null
@@ -23,17 +29,57 @@ image: prerequisites
 	@cmake --build --preset efi
 
 # Host suites, the image's headers, boardsim on its scenarios, and the
-# firmware stage (the image in OVMF under QEMU).
-test: host image
+# firmware stage (the image in OVMF under QEMU); then the host suites again
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and the static
+# analysis of the firmware code; last both boot fuzzers for 30 s each.
+test: host image asan fuzz-build
 	@ctest --preset host -j$$(nproc)
+	@ctest --preset asan -j$$(nproc)
+	@tools/static-analysis.sh
+	@fuzz/run-fuzzers.sh 60 board hostile
+
+.PHONY: asan analysis coverage
+
+# The host build with every sanitizer finding fatal.
+asan: prerequisites
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j$$(nproc)
+
+.PHONY: fuzz-build fuzz
+
+# The libFuzzer boot fuzzers: firmware code, firmware model and service
+# doubles under ASan and UBSan.
+fuzz-build: prerequisites
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j$$(nproc)
+
+# FUZZ_SECONDS of fuzzing over FUZZ_MODES; fails on any finding.
+fuzz: fuzz-build
+	@fuzz/run-fuzzers.sh $(FUZZ_SECONDS) $(FUZZ_MODES)
+
+# clang-tidy and cppcheck over driver/, gpio/ and platform/.
+analysis: host image
+	@tools/static-analysis.sh
+
+# Line and branch coverage of the firmware code by the host suites.
+coverage: prerequisites
+	@tools/ensure-prerequisites.sh "gcovr gcovr"
+	@cmake --preset coverage >/dev/null
+	@cmake --build --preset coverage -j$$(nproc)
+	@tools/coverage-report.sh
 
 # The default board's account; SCENARIO=file plays another board.
 run: host
 	@build/host/boardsim $(SCENARIO)
 
-# The image booted in OVMF by the firmware's boot manager.
+# The image booted in OVMF by the firmware's boot manager; SCENARIO=file
+# boots it on that scenario's board and compares it with boardsim's account.
 boot: host image
+ifeq ($(SCENARIO),)
 	@firmware-tests/run-firmware-stage.sh
+else
+	@firmware-tests/run-board-scenarios.sh $(SCENARIO)
+endif
 
 size: image
 	@tools/size-report.sh

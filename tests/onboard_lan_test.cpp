@@ -1,5 +1,6 @@
 // Entry 4 of the board service: which bytes of the caller's buffers it
 // writes for each combination of devices behind the two bridges.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,32 @@ TEST(OnboardLan, FoundServiceIsCachedForLaterCalls) {
   ASSERT_EQ(lookups.size(), 4U);
   EXPECT_EQ(lookups[0].args[0], 8U);
   EXPECT_EQ(lookups[1].args[0], 403U);
+}
+
+}  // namespace
+
+namespace {
+
+// BAR0 is used as found: where nothing decodes, the copy reads all-ones.
+TEST(OnboardLan, BarWhereNothingDecodesReadsAllOnes) {
+  BoardSetup setup;
+  setup.lan = {DeviceKind::I210, DeviceKind::None};
+  SimulatedBoot boot(setup);
+  const uint32_t bar0 = PciConfigAddress(PciAddress16{0x0200}, 0x10);
+  sim::Chipset().SetReadSource(
+      [bar0](uint64_t address, uint8_t) -> std::optional<uint32_t> {
+        if (address == bar0) {
+          return 0x12340000;
+        }
+        return std::nullopt;
+      });
+  boot.RunEntry();
+  boot.Install(sim::OutsideService::PciLocation);
+  const sim::LanAnswer answer = boot.CallCollectOnboardLanMacs();
+  EXPECT_EQ(answer.status, EFI_SUCCESS);
+  EXPECT_EQ(answer.first, (std::array<uint8_t, 10>{E, E, E, 1, 0xFF, 0xFF, 0xFF,
+                                                   0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(CountAccesses(sim::AccessOp::Read, 0x12345400), 1U);
 }
 
 }  // namespace
