@@ -241,6 +241,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "a 32-bit value"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(Boardsim, DirectoryIsNotAScenario) {
+  const ProgramRun run = Boardsim(::testing::TempDir());
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("it is a directory"), std::string::npos) << run.err;
+}
+
 TEST(Boardsim, UnknownOptionIsAUsageError) {
   const ProgramRun run = Boardsim("--verbose");
   EXPECT_EQ(run.status, 2);

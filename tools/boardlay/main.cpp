@@ -108,9 +108,10 @@ void LayBoard(const sim::ChipsetModel &chipset, WindowFile &pci,
               WindowFile &privateWindow) {
   std::string outside;
   chipset.ForEachRegister([&](uint64_t address, uint8_t width, uint32_t value) {
-    WindowFile *file = pci.Holds(address, width / 8)             ? &pci
-                       : privateWindow.Holds(address, width / 8) ? &privateWindow
-                                                                 : nullptr;
+    WindowFile *file = pci.Holds(address, width / 8) ? &pci
+                       : privateWindow.Holds(address, width / 8)
+                           ? &privateWindow
+                           : nullptr;
     if (file == nullptr) {
       if (outside.empty()) {
         outside = Hex(address);
@@ -136,9 +137,10 @@ json GppB0Registers(const sim::ChipsetModel &chipset) {
   const uint32_t id = chipset.Peek(kPciBase + 0xF8002, 16).value_or(0);
   const GpioGroupRecord &group =
       ((id & 0xFFE0) == 0x9D80 ? kGpioGroupsLp : kGpioGroupsH)[1];
-  return {{"dw0_address", Hex(PrivateRegisterAddress(group.Port, group.PadCfg))},
-          {"lock_tx_address",
-           Hex(PrivateRegisterAddress(group.Port, group.LockTx))}};
+  return {
+      {"dw0_address", Hex(PrivateRegisterAddress(group.Port, group.PadCfg))},
+      {"lock_tx_address",
+       Hex(PrivateRegisterAddress(group.Port, group.LockTx))}};
 }
 
 struct PrivateRegister {
@@ -223,9 +225,8 @@ class LiveBoard {
                      {"routing", Hex(message.routing, 4)},
                      {"data", Hex(message.data)},
                      {"applied", message.applied}};
-      served["completion"] = message.completion
-                                 ? json(*message.completion)
-                                 : json(nullptr);
+      served["completion"] =
+          message.completion ? json(*message.completion) : json(nullptr);
       if (message.applied) {
         const uint64_t lock =
             PrivateRegisterAddress(message.port, message.offset);
@@ -243,8 +244,8 @@ class LiveBoard {
       }
       messages_.push_back(served);
     }
-    const uint16_t answer = static_cast<uint16_t>(
-        chipset_.Peek(kP2sbStatus, 16).value_or(status));
+    const uint16_t answer =
+        static_cast<uint16_t>(chipset_.Peek(kP2sbStatus, 16).value_or(status));
     pci_.Store<uint16_t>(kP2sbStatus, answer);
     lastBusy_ = (answer & 1) != 0;
   }
@@ -322,17 +323,6 @@ int RunLive(std::vector<std::string> command, LiveBoard &board,
   return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-bool ReadFile(const std::string &path, std::string &text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return false;
-  }
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  text = contents.str();
-  return !file.bad();
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -349,8 +339,7 @@ int main(int argc, char **argv) {
   app.add_option("SCENARIO.json", scenarioPath, "board scenario")->required();
   app.add_option("--pci-window", pciPath, "file for 0xE0000000, 16 MiB")
       ->required();
-  app.add_option("--private-window", privatePath,
-                 "file for 0xFD000000, 16 MiB")
+  app.add_option("--private-window", privatePath, "file for 0xFD000000, 16 MiB")
       ->required();
   app.add_option("--account", accountPath,
                  "JSON of what the board did while the command ran: "
@@ -366,14 +355,8 @@ int main(int argc, char **argv) {
   }
 
   sim::BoardSetup setup;
-  std::string text;
-  if (!ReadFile(scenarioPath, text)) {
-    std::cerr << "boardlay: cannot read scenario file \"" << scenarioPath
-              << "\"\n";
-    return kUsageError;
-  }
-  if (auto refusal = boardsim::ParseScenario(text, setup)) {
-    std::cerr << "boardlay: " << scenarioPath << ": " << *refusal << '\n';
+  if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {
+    std::cerr << "boardlay: " << *refusal << '\n';
     return kUsageError;
   }
   if (setup.readsZero) {

@@ -1,9 +1,7 @@
 // boardsim: plays one boot of the driver on a simulated board and reports
 // what it did.
 #include <CLI/CLI.hpp>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "tools/boardsim/report.h"
 #include "tools/boardsim/scenario.h"
@@ -11,20 +9,6 @@
 namespace {
 
 constexpr int kUsageError = 2;
-
-bool ReadFile(const std::string &path, std::string &text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return false;
-  }
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  if (file.bad()) {
-    return false;
-  }
-  text = contents.str();
-  return true;
-}
 
 }  // namespace
 
@@ -53,14 +37,8 @@ int main(int argc, char **argv) {
 
   sim::BoardSetup setup;
   if (!scenarioPath.empty()) {
-    std::string text;
-    if (!ReadFile(scenarioPath, text)) {
-      std::cerr << "boardsim: cannot read scenario file \"" << scenarioPath
-                << "\"\n";
-      return kUsageError;
-    }
-    if (auto refusal = boardsim::ParseScenario(text, setup)) {
-      std::cerr << "boardsim: " << scenarioPath << ": " << *refusal << '\n';
+    if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {
+      std::cerr << "boardsim: " << *refusal << '\n';
       return kUsageError;
     }
   }

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 namespace boardsim {
 
@@ -288,6 +291,26 @@ std::optional<std::string> ParseScenario(const std::string &text,
     return refusal.message;
   }
   setup = parsed;
+  return std::nullopt;
+}
+
+std::optional<std::string> LoadScenario(const std::string &path,
+                                        sim::BoardSetup &setup) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return "cannot read scenario file \"" + path + "\": it is a directory";
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  if (file) {
+    text << file.rdbuf();
+  }
+  if (!file || file.bad()) {
+    return "cannot read scenario file \"" + path + "\"";
+  }
+  if (auto refusal = ParseScenario(text.str(), setup)) {
+    return path + ": " + *refusal;
+  }
   return std::nullopt;
 }
 

@@ -15,6 +15,10 @@ namespace boardsim {
 std::optional<std::string> ParseScenario(const std::string &text,
                                          sim::BoardSetup &setup);
 
+// Reads and parses a scenario file; the reason names the file.
+std::optional<std::string> LoadScenario(const std::string &path,
+                                        sim::BoardSetup &setup);
+
 }  // namespace boardsim
 
 #endif
