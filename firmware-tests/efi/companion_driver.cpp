@@ -12,6 +12,7 @@
 #include "firmware-tests/efi/text_line.h"
 #include "platform/guids.h"
 #include "platform/outside_services.h"
+#include "platform/register_access.h"
 
 namespace {
 
@@ -279,18 +280,6 @@ UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
 UINTN ConfigAddress(UINTN device, UINTN offset) {
   return kConfigWindow + (device << 15) + offset;
 }
-UINT16 ConfigRead16(UINTN address) {
-  return *reinterpret_cast<volatile UINT16 *>(address);
-}
-UINT32 ConfigRead32(UINTN address) {
-  return *reinterpret_cast<volatile UINT32 *>(address);
-}
-VOID ConfigWrite16(UINTN address, UINT16 value) {
-  *reinterpret_cast<volatile UINT16 *>(address) = value;
-}
-VOID ConfigWrite32(UINTN address, UINT32 value) {
-  *reinterpret_cast<volatile UINT32 *>(address) = value;
-}
 
 // Moves BAR2 of the first two shared-memory devices on bus 0 to the PCI
 // configuration window and the private-register window, with memory
@@ -299,22 +288,22 @@ VOID ConfigWrite32(UINTN address, UINT32 value) {
 VOID MoveChipsetWindows() {
   UINTN moved = 0;
   for (UINTN device = 0; device < 32 && moved < 2; ++device) {
-    if (ConfigRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
+    if (RegisterRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
       continue;
     }
     const UINTN command = ConfigAddress(device, 0x04);
-    const UINT16 enabled = ConfigRead16(command);
-    ConfigWrite16(command, enabled & ~UINT16{0x0002});
-    ConfigWrite32(ConfigAddress(device, 0x18),
-                  static_cast<UINT32>(kChipsetWindows[moved]));
-    ConfigWrite32(ConfigAddress(device, 0x1C), 0);
-    ConfigWrite16(command, enabled | 0x0002);
+    const UINT16 enabled = RegisterRead16(command);
+    RegisterWrite16(command, enabled & ~UINT16{0x0002});
+    RegisterWrite32(ConfigAddress(device, 0x18),
+                    static_cast<UINT32>(kChipsetWindows[moved]));
+    RegisterWrite32(ConfigAddress(device, 0x1C), 0);
+    RegisterWrite16(command, enabled | 0x0002);
     TextLine line;
     LineStart(line, "chipset-window device=");
     LineHex(line, device);
     LineText(line, " bar2=");
-    LineHex(line, (UINT64{ConfigRead32(ConfigAddress(device, 0x1C))} << 32) |
-                      ConfigRead32(ConfigAddress(device, 0x18)));
+    LineHex(line, (UINT64{RegisterRead32(ConfigAddress(device, 0x1C))} << 32) |
+                      RegisterRead32(ConfigAddress(device, 0x18)));
     Record(line);
     ++moved;
   }
@@ -331,7 +320,8 @@ BOOLEAN HasOemString(const CHAR8 *wanted) {
   EFI_SMBIOS_TABLE_HEADER *record = nullptr;
   while (
       !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &type, &record, nullptr))) {
-    const CHAR8 *text = reinterpret_cast<const CHAR8 *>(record) + record->Length;
+    const CHAR8 *text =
+        reinterpret_cast<const CHAR8 *>(record) + record->Length;
     while (*text != 0) {
       if (TextEqual(text, wanted)) {
         return TRUE;
