@@ -185,7 +185,11 @@ class BoardsimBadInput : public ::testing::TestWithParam<BadInput> {};
 TEST_P(BoardsimBadInput, RefusesWithStatus2AndPrintsNothingElse) {
   const BadInput &c = GetParam();
   std::string path = ScratchPath("missing-scenario.json");
-  if (c.scenario != nullptr) {
+  if (std::string(c.name) == "DeeplyNestedValue") {
+    path = ScratchPath(std::string(c.name) + ".json");
+    std::ofstream(path) << "{\"registers\": " << std::string(60000, '[')
+                        << std::string(60000, ']') << "}";
+  } else if (c.scenario != nullptr) {
     path = ScratchPath(std::string(c.name) + ".json");
     std::ofstream(path) << c.scenario;
   } else {
@@ -236,6 +240,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "\"registers.0x80000000\""},
         BadInput{"RegisterUnaligned", R"({"registers": {"0xFD6B0022": 1}})",
                  "4-byte aligned"},
+        BadInput{"DuplicateKey",
+                 R"({"straps": [0, 0, 1, 1], "straps": [1, 1, 1, 1]})",
+                 "\"straps\" is given twice"},
+        BadInput{"DuplicateRegister",
+                 R"({"registers": {"0xfd6b0610": 1, "0xFD6B0610": 2}})",
+                 "is given twice"},
+        BadInput{"SignedMacByte",
+                 R"({"macs": ["-1:1b:21:a0:00:01", "00:1b:21:a0:00:02"]})",
+                 "\"macs[0]\""},
+        BadInput{"DeeplyNestedValue", nullptr, "an array of 1 items"},
         BadInput{"RegisterValueTooWide",
                  R"({"registers": {"0xFD6B0020": "0x100000000"}})",
                  "a 32-bit value"}),
@@ -246,6 +260,13 @@ TEST(Boardsim, DirectoryIsNotAScenario) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty());
   EXPECT_NE(run.err.find("it is a directory"), std::string::npos) << run.err;
+}
+
+TEST(Boardsim, EmptyScenarioPathIsAUsageError) {
+  const ProgramRun run = Boardsim("''");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("scenario path is empty"), std::string::npos);
 }
 
 TEST(Boardsim, UnknownOptionIsAUsageError) {

@@ -35,6 +35,11 @@ int main(int argc, char **argv) {
     return kUsageError;
   }
 
+  if (app.count("SCENARIO.json") != 0 && scenarioPath.empty()) {
+    std::cerr << "boardsim: the scenario path is empty; give a file, or "
+                 "none for the default board\n";
+    return kUsageError;
+  }
   sim::BoardSetup setup;
   if (!scenarioPath.empty()) {
     if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {

@@ -1,12 +1,14 @@
 #include "tools/boardsim/scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 namespace boardsim {
@@ -20,10 +22,30 @@ struct Refusal {
   std::string message;
 };
 
+// Arrays and objects are named by kind and size, long texts cut short: the
+// message stays one readable line whatever the input holds.
+std::string Shown(const json &value) {
+  if (value.is_array()) {
+    return "an array of " + std::to_string(value.size()) + " items";
+  }
+  if (value.is_object()) {
+    return "an object of " + std::to_string(value.size()) + " keys";
+  }
+  std::string text = value.dump();
+  if (text.size() > 40) {
+    text = text.substr(0, 37) + "...";
+  }
+  return text;
+}
+
 [[noreturn]] void Refuse(const std::string &key, const json &value,
                          const std::string &accepted) {
-  throw Refusal{"key \"" + key + "\": value " + value.dump() +
+  throw Refusal{"key \"" + key + "\": value " + Shown(value) +
                 " is not accepted; accepted: " + accepted};
+}
+
+bool IsHexDigit(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
 }
 
 uint64_t Number(const std::string &key, const json &value, uint64_t maximum,
@@ -37,7 +59,7 @@ uint64_t Number(const std::string &key, const json &value, uint64_t maximum,
     const auto text = value.get<std::string>();
     if (text.size() > 2 && text.size() <= 18 && text[0] == '0' &&
         (text[1] == 'x' || text[1] == 'X') &&
-        std::all_of(text.begin() + 2, text.end(), ::isxdigit)) {
+        std::all_of(text.begin() + 2, text.end(), IsHexDigit)) {
       const uint64_t number = std::stoull(text.substr(2), nullptr, 16);
       if (number <= maximum) {
         return number;
@@ -126,20 +148,22 @@ std::vector<sim::OutsideService> Services(const std::string &key,
 
 sim::MacAddress Mac(const std::string &key, const json &value) {
   const std::string accepted = "a MAC address such as \"00:1b:21:a0:00:01\"";
-  sim::MacAddress mac{};
   if (!value.is_string()) {
     Refuse(key, value, accepted);
   }
   const auto text = value.get<std::string>();
-  unsigned bytes[6];
-  char end = 0;
-  if (text.size() != 17 ||
-      std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &bytes[0],
-                  &bytes[1], &bytes[2], &bytes[3], &bytes[4], &bytes[5],
-                  &end) != 6) {
+  sim::MacAddress mac{};
+  bool wellFormed = text.size() == 17;
+  for (size_t i = 0; wellFormed && i < text.size(); ++i) {
+    wellFormed = i % 3 == 2 ? text[i] == ':' : IsHexDigit(text[i]);
+  }
+  if (!wellFormed) {
     Refuse(key, value, accepted);
   }
-  std::copy(std::begin(bytes), std::end(bytes), mac.begin());
+  for (size_t i = 0; i < mac.size(); ++i) {
+    mac[i] =
+        static_cast<uint8_t>(std::stoul(text.substr(3 * i, 2), nullptr, 16));
+  }
   return mac;
 }
 
@@ -151,6 +175,7 @@ void Registers(const json &value, sim::BoardSetup &setup) {
   if (!value.is_object()) {
     Refuse("registers", value, accepted);
   }
+  std::set<uint64_t> given;
   for (const auto &[address, registerValue] : value.items()) {
     const std::string key = "registers." + address;
     const uint64_t physical = Number(key, json(address), 0xFFFFFFFF, accepted);
@@ -159,6 +184,11 @@ void Registers(const json &value, sim::BoardSetup &setup) {
     if (!inWindow || physical % 4 != 0) {
       Refuse(key, json(address), accepted);
     }
+    if (given.count(physical) != 0) {
+      throw Refusal{"key \"" + key + "\": register " + address +
+                    " is given twice; accepted: each address once"};
+    }
+    given.insert(physical);
     setup.registers[physical] = static_cast<uint32_t>(
         Number(key, registerValue, 0xFFFFFFFF,
                "a 32-bit value, as a number or a \"0x\" string"));
@@ -278,11 +308,30 @@ void Apply(const json &scenario, sim::BoardSetup &setup) {
 
 std::optional<std::string> ParseScenario(const std::string &text,
                                          sim::BoardSetup &setup) {
+  // JSON keeps the last of two equal keys; a scenario must say each once.
+  std::vector<std::set<std::string>> keysSeen;
+  std::optional<std::string> duplicate;
+  const json::parser_callback_t noteKeys = [&](int, json::parse_event_t event,
+                                               json &parsed) {
+    if (event == json::parse_event_t::object_start) {
+      keysSeen.emplace_back();
+    } else if (event == json::parse_event_t::object_end) {
+      keysSeen.pop_back();
+    } else if (event == json::parse_event_t::key && !duplicate &&
+               !keysSeen.back().insert(parsed.get<std::string>()).second) {
+      duplicate = parsed.get<std::string>();
+    }
+    return true;
+  };
   json scenario;
   try {
-    scenario = json::parse(text, nullptr, true, /*ignore_comments=*/true);
+    scenario = json::parse(text, noteKeys, true, /*ignore_comments=*/true);
   } catch (const json::parse_error &error) {
     return std::string("malformed JSON: ") + error.what();
+  }
+  if (duplicate) {
+    return "key \"" + *duplicate +
+           "\" is given twice; accepted: each key once in its object";
   }
   sim::BoardSetup parsed = setup;
   try {
