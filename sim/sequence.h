@@ -7,7 +7,15 @@
 
 namespace sim {
 
-uint64_t NextSequence();
+namespace detail {
+inline uint64_t nextSequence = 0;
+}
+
+inline uint64_t NextSequence() { return detail::nextSequence++; }
+
+// The number the next event will take; nothing is taken. Inline: the trace
+// asks it on every read of a polling loop.
+inline uint64_t PeekSequence() { return detail::nextSequence; }
 
 }  // namespace sim
 

@@ -25,7 +25,8 @@ void AccessTrace::Record(AccessOp op, uint8_t width, uint64_t address,
                          uint32_t value, bool implemented) {
   ++accessCount_;
   Access access{op, width, address, value, implemented, 1, 0};
-  if (!entries_.empty() && entries_.back().SameAccessAs(access)) {
+  if (!entries_.empty() && entries_.back().SameAccessAs(access) &&
+      NothingSince(entries_.back())) {
     ++entries_.back().count;
     return;
   }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/sequence.h"
+
 namespace sim {
 
 enum class AccessOp : uint8_t { Read, Write };
@@ -36,7 +38,8 @@ class AccessTrace {
   // that width; false, recording nothing, otherwise.
   bool RepeatLastRead(uint8_t width, uint64_t address) {
     if (entries_.empty() || entries_.back().op != AccessOp::Read ||
-        entries_.back().width != width || entries_.back().address != address) {
+        entries_.back().width != width || entries_.back().address != address ||
+        !NothingSince(entries_.back())) {
       return false;
     }
     ++entries_.back().count;
@@ -50,6 +53,11 @@ class AccessTrace {
   void Clear();
 
  private:
+  // A run folds only while nothing else (a service call) came after it.
+  static bool NothingSince(const Access &last) {
+    return PeekSequence() == last.sequence + 1;
+  }
+
   std::vector<Access> entries_;
   uint64_t accessCount_ = 0;
 };

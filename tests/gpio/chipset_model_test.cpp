@@ -161,3 +161,22 @@ TEST_F(LanModelTest, MacIsReadableWhileMemoryDecodes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The trace keeps its order with the service calls: a repeat of the last
+// access after a call is a new entry, not one more of the earlier run.
+TEST(AccessTraceOrder, RunDoesNotFoldAcrossAnotherEvent) {
+  sim::ResetChipset();
+  sim::Chipset().Read(0xE00F8002, 16);
+  sim::Chipset().Read(0xE00F8002, 16);
+  sim::NextSequence();  // a service call in between
+  sim::Chipset().Read(0xE00F8002, 16);
+  const auto &entries = sim::Chipset().Trace().Entries();
+  ASSERT_EQ(entries.size(), 2U);
+  EXPECT_EQ(entries[0].count, 2U);
+  EXPECT_EQ(entries[1].count, 1U);
+  EXPECT_LT(entries[0].sequence, entries[1].sequence);
+}
+
+}  // namespace
