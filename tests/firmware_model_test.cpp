@@ -98,6 +98,33 @@ TEST_F(FirmwareModelTest, SignallingAGroupRunsEveryMemberOnce) {
   EXPECT_EQ(ran.size(), 4U);
 }
 
+TEST_F(FirmwareModelTest, CreateEventRefusesWhatTheFirmwareRefuses) {
+  EFI_EVENT event = nullptr;
+  EXPECT_EQ(EFI_INVALID_PARAMETER,
+            boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_APPLICATION,
+                                RecordNotify, nullptr, &event));
+  EXPECT_EQ(EFI_INVALID_PARAMETER,
+            boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_HIGH_LEVEL, RecordNotify,
+                                nullptr, &event));
+  EXPECT_EQ(EFI_INVALID_PARAMETER,
+            boot()->CreateEvent(EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT,
+                                TPL_CALLBACK, RecordNotify, nullptr, &event));
+  EXPECT_EQ(EFI_INVALID_PARAMETER,
+            boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, nullptr,
+                                nullptr, &event));
+  EXPECT_EQ(firmware().OpenEventCount(), 0U);
+}
+
+TEST_F(FirmwareModelTest, PlainEventKeepsItsSignalUntilChecked) {
+  EFI_EVENT event = nullptr;
+  ASSERT_EQ(EFI_SUCCESS,
+            boot()->CreateEvent(0, TPL_CALLBACK, nullptr, nullptr, &event));
+  EXPECT_EQ(EFI_NOT_READY, boot()->CheckEvent(event));
+  boot()->SignalEvent(event);
+  EXPECT_EQ(EFI_SUCCESS, boot()->CheckEvent(event));
+  EXPECT_EQ(EFI_NOT_READY, boot()->CheckEvent(event));
+}
+
 TEST_F(FirmwareModelTest, LocateProtocolFindsTheFirstInstance) {
   int second = 0;
   VOID *found = nullptr;

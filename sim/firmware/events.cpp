@@ -7,9 +7,13 @@ namespace sim {
 
 namespace {
 
+// A notify function runs above the application's priority and below the
+// highest one.
 bool IsValidNotifyTpl(EFI_TPL tpl) {
-  return tpl == TPL_APPLICATION || tpl == TPL_CALLBACK || tpl == TPL_NOTIFY;
+  return tpl > TPL_APPLICATION && tpl < TPL_HIGH_LEVEL;
 }
+
+bool NotifiesOnSignal(UINT32 type) { return (type & EVT_NOTIFY_SIGNAL) != 0; }
 
 }  // namespace
 
@@ -39,8 +43,10 @@ EFI_STATUS FirmwareModel::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
   if (event == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
-  if ((type & (EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT)) != 0 &&
-      (notify == nullptr || !IsValidNotifyTpl(notifyTpl))) {
+  const UINT32 notifyKinds = type & (EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT);
+  if (notifyKinds == (EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT) ||
+      (notifyKinds != 0 &&
+       (notify == nullptr || !IsValidNotifyTpl(notifyTpl)))) {
     return EFI_INVALID_PARAMETER;
   }
   const EFI_EVENT created = NewOpaque();
@@ -53,19 +59,23 @@ EFI_STATUS FirmwareModel::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
   return EFI_SUCCESS;
 }
 
+// Sets the signal state; a notify-signal event is queued for its notify
+// function, which clears the state again when it runs.
 VOID FirmwareModel::QueueEvent(EFI_EVENT event) {
   Event &record = events_.at(event);
   if (record.signaled) {
     return;
   }
-  if ((record.type & EVT_NOTIFY_SIGNAL) != 0) {
-    record.signaled = true;
-    record.queueOrder = nextQueueOrder_++;
-  }
+  record.signaled = true;
+  record.queueOrder = nextQueueOrder_++;
 }
 
 VOID FirmwareModel::SignalOne(EFI_EVENT event) {
   const Event &record = events_.at(event);
+  // An event already signalled is left as it is, and so is its group.
+  if (record.signaled) {
+    return;
+  }
   if (!record.group) {
     QueueEvent(event);
     return;
@@ -115,10 +125,15 @@ EFI_STATUS FirmwareModel::CheckEvent(EFI_EVENT event) {
   if (found == events_.end()) {
     return EFI_INVALID_PARAMETER;
   }
-  if ((found->second.type & EVT_NOTIFY_SIGNAL) != 0) {
+  Event &record = found->second;
+  if (NotifiesOnSignal(record.type)) {
     return EFI_INVALID_PARAMETER;
   }
-  return found->second.signaled ? EFI_SUCCESS : EFI_NOT_READY;
+  if (!record.signaled) {
+    return EFI_NOT_READY;
+  }
+  record.signaled = false;
+  return EFI_SUCCESS;
 }
 
 VOID FirmwareModel::DispatchAbove(EFI_TPL tpl) {
@@ -127,7 +142,8 @@ VOID FirmwareModel::DispatchAbove(EFI_TPL tpl) {
     EFI_EVENT next = nullptr;
     const Event *best = nullptr;
     for (auto &[event, record] : events_) {
-      if (!record.signaled || record.notifyTpl <= tpl) {
+      if (!record.signaled || !NotifiesOnSignal(record.type) ||
+          record.notifyTpl <= tpl) {
         continue;
       }
       if (best == nullptr || record.notifyTpl > best->notifyTpl ||
