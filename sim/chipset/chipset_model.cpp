@@ -46,7 +46,7 @@ void ChipsetModel::Write(uint64_t address, uint8_t width, uint32_t value) {
 }
 
 bool ChipsetModel::ReadDeviceByte(uint64_t address, uint8_t *out) {
-  if (!lan_.Claims(address)) {
+  if (!lan_.Decodes(address)) {
     return false;
   }
   *out = static_cast<uint8_t>(Read(address, 8));
@@ -63,8 +63,9 @@ std::optional<uint32_t> ChipsetModel::Lookup(uint64_t address,
   if (readsZero_ && InWindows(address)) {
     return std::nullopt;
   }
-  // A controller decodes its BAR0 range ahead of the window it lies in.
-  if (lan_.Claims(address)) {
+  // A decoding controller answers its BAR0 range ahead of the window it
+  // lies in.
+  if (lan_.Decodes(address)) {
     return lan_.ReadMemory(address, width);
   }
   if (PciConfigSpace::Contains(address)) {
@@ -80,7 +81,7 @@ bool ChipsetModel::Store(uint64_t address, uint8_t width, uint32_t value) {
   if (readsZero_ && InWindows(address)) {
     return false;
   }
-  if (lan_.Claims(address)) {
+  if (lan_.Decodes(address)) {
     return lan_.WriteMemory(address, width, value);
   }
   if (PciConfigSpace::Contains(address)) {
@@ -218,8 +219,9 @@ void ChipsetModel::ForEachRegister(
         &visit) const {
   pci_.ForEachFunction([&](uint16_t code, const PciFunction &function) {
     const uint64_t base = PciConfigSpace::kBase + uint64_t{code} * 0x1000;
-    function.ForEachByte(
-        [&](uint16_t offset, uint8_t value) { visit(base + offset, 8, value); });
+    function.ForEachByte([&](uint16_t offset, uint8_t value) {
+      visit(base + offset, 8, value);
+    });
   });
   gpio_.ForEachRegister(
       [&](uint64_t address, uint32_t value) { visit(address, 32, value); });

@@ -74,7 +74,8 @@ std::optional<LanDevices::Hit> LanDevices::Find(uint64_t address) const {
 void LanDevices::ForEachMemoryByte(
     const std::function<void(uint64_t address, uint8_t value)> &visit) const {
   for (const auto &[bus, controller] : controllers_) {
-    const uint64_t base = pci_.Find(controller.function)->Get(kBar0, 4) & ~0xFULL;
+    const uint64_t base =
+        pci_.Find(controller.function)->Get(kBar0, 4) & ~0xFULL;
     for (const auto &[offset, value] : controller.registers) {
       visit(base + offset, value);
     }
@@ -83,6 +84,11 @@ void LanDevices::ForEachMemoryByte(
 
 bool LanDevices::Claims(uint64_t address) const {
   return Find(address).has_value();
+}
+
+bool LanDevices::Decodes(uint64_t address) const {
+  const std::optional<Hit> hit = Find(address);
+  return hit && Decodes(*hit->controller);
 }
 
 std::optional<uint32_t> LanDevices::ReadMemory(uint64_t address,

@@ -37,6 +37,9 @@ class LanDevices {
 
   // True when a controller's BAR0 range holds the address.
   bool Claims(uint64_t address) const;
+  // True when that controller also has memory decoding on, so that an
+  // access there reaches it rather than what lies beneath.
+  bool Decodes(uint64_t address) const;
   // Empty while memory decoding is off or no register lies there.
   std::optional<uint32_t> ReadMemory(uint64_t address, uint8_t width) const;
   bool WriteMemory(uint64_t address, uint8_t width, uint32_t value);

@@ -144,8 +144,8 @@ TEST_F(LanModelTest, MacIsReadableWhileMemoryDecodes) {
   Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac);
   const UINT32 command = PciConfigAddress(kBus << 8, 0x04);
   uint8_t byte = 0;
-  EXPECT_TRUE(Board().ReadDeviceByte(kMacAddress, &byte));
-  EXPECT_EQ(byte, 0xFF);  // decoding off
+  // Decoding off: the range is not the controller's to answer.
+  EXPECT_FALSE(Board().ReadDeviceByte(kMacAddress, &byte));
   RegisterWrite8(command, 0x07);
   sim::MacAddress read{};
   for (size_t i = 0; i < read.size(); ++i) {
@@ -156,8 +156,9 @@ TEST_F(LanModelTest, MacIsReadableWhileMemoryDecodes) {
             "read8 0xA0005405 = 0xCC");
   RegisterWrite16(command, 0);
   EXPECT_EQ(RegisterRead16(command), 0);
+  EXPECT_FALSE(Board().ReadDeviceByte(kMacAddress, &byte));
   EXPECT_FALSE(Board().ReadDeviceByte(0xA0020000, &byte));
-  EXPECT_EQ(Board().Trace().Unimplemented().size(), 1u);
+  EXPECT_TRUE(Board().Trace().Unimplemented().empty());
 }
 
 }  // namespace
@@ -177,6 +178,28 @@ TEST(AccessTraceOrder, RunDoesNotFoldAcrossAnotherEvent) {
   EXPECT_EQ(entries[0].count, 2U);
   EXPECT_EQ(entries[1].count, 1U);
   EXPECT_LT(entries[0].sequence, entries[1].sequence);
+}
+
+}  // namespace
+
+namespace {
+
+// A controller whose memory decoding is off leaves its BAR0 range to what
+// lies beneath; once on, it answers there first.
+TEST(ControllerDecoding, OnlyADecodingControllerShadowsTheWindow) {
+  sim::ResetChipset();
+  sim::ChipsetModel &chipset = sim::Chipset();
+  chipset.SetLpcDeviceId(0xA305);
+  chipset.AddBridge(0x00E0, 2);
+  chipset.SetDeviceBehind(2, sim::DeviceKind::I210, {1, 2, 3, 4, 5, 6},
+                          0xE00F0000);
+  EXPECT_EQ(chipset.Read(0xE00F8002, 16), 0xA305U);
+  uint8_t byte = 0;
+  EXPECT_FALSE(chipset.ReadDeviceByte(0xE00F5400, &byte));
+
+  chipset.Write(PciConfigAddress(PciAddress16{0x0200}, 0x04), 8, 0x07);
+  ASSERT_TRUE(chipset.ReadDeviceByte(0xE00F5400, &byte));
+  EXPECT_EQ(byte, 1U);
 }
 
 }  // namespace
