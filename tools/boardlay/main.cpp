@@ -18,8 +18,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -63,8 +65,11 @@ class WindowFile {
   WindowFile(const std::string &path, uint64_t base) : base_(base) {
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
     if (fd < 0 || ftruncate(fd, kWindowSize) != 0) {
-      throw std::runtime_error("cannot create " + path + ": " +
-                               std::strerror(errno));
+      const std::string reason = std::strerror(errno);
+      if (fd >= 0) {
+        close(fd);
+      }
+      throw std::runtime_error("cannot create " + path + ": " + reason);
     }
     void *mapped =
         mmap(nullptr, kWindowSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
@@ -269,11 +274,18 @@ void Forward(int signal) {
   }
 }
 
-void WriteAccount(const std::string &path, const LiveBoard &board) {
+bool WriteAccount(const std::string &path, const LiveBoard &board) {
   if (path.empty()) {
-    return;
+    return true;
   }
-  std::ofstream(path) << board.Account().dump(1) << '\n';
+  std::ofstream file(path);
+  file << board.Account().dump(1) << '\n';
+  file.close();
+  if (!file) {
+    std::cerr << "boardlay: cannot write the account to " << path << '\n';
+    return false;
+  }
+  return true;
 }
 
 // Runs the command with the board live; its exit status is returned.
@@ -314,9 +326,15 @@ int RunLive(std::vector<std::string> command, LiveBoard &board,
     if (done == child) {
       break;
     }
+    if (done < 0 && errno != EINTR) {
+      std::perror("boardlay: waitpid");
+      return kFailure;
+    }
     nanosleep(&pause, nullptr);
   }
-  WriteAccount(accountPath, board);
+  if (!WriteAccount(accountPath, board)) {
+    return kFailure;
+  }
   if (WIFEXITED(status)) {
     return WEXITSTATUS(status);
   }
@@ -354,6 +372,13 @@ int main(int argc, char **argv) {
     return kUsageError;
   }
 
+  std::error_code sameError;
+  if (pciPath == privatePath ||
+      std::filesystem::equivalent(pciPath, privatePath, sameError)) {
+    std::cerr << "boardlay: --pci-window and --private-window name the same "
+                 "file; each window needs its own\n";
+    return kUsageError;
+  }
   sim::BoardSetup setup;
   if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {
     std::cerr << "boardlay: " << *refusal << '\n';
