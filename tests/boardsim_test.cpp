@@ -100,6 +100,15 @@ TEST(Boardsim, TextAccountNamesWhatHappened) {
             std::string::npos);
 }
 
+TEST(Boardsim, BoardLineShowsWhatTheRegistersHold) {
+  const ProgramRun dumped = Boardsim(Example("dumped-registers"));
+  EXPECT_NE(dumped.out.find("straps GPP_K0..K3 0 0 1 1"), std::string::npos)
+      << dumped.out;
+  const json lp = Report(Example("lp-series"));
+  EXPECT_EQ(lp["board"]["pch_device_id"], "0x9D84");
+  EXPECT_TRUE(lp["board"]["strap_levels"].is_null());
+}
+
 TEST(Boardsim, StuckSidebandFoldsItsPollsIntoOneEntry) {
   const std::string path = ScratchPath("stuck.json");
   std::ofstream(path) << R"({"p2sb": "stuck"})";

@@ -24,7 +24,9 @@ constexpr uint8_t kSecondLanBus = 3;
 constexpr uint32_t kFirstLanBar0 = 0xFDF00000;
 constexpr uint32_t kSecondLanBar0 = 0xFDF20000;
 
-bool IsLpDeviceId(uint16_t id) { return (id & 0xFFE0) == 0x9D80; }
+bool IsLpDeviceId(uint16_t id) {
+  return SeriesOfLpcDeviceId(id) == kPchSeriesLp;
+}
 
 // GPP_B0 is group 1, pad 0 in the layouts of both series.
 PadCode GppB0Of(const BoardSetup &setup) {

@@ -11,7 +11,9 @@ uint32_t AllOnes(uint8_t width) {
   return width == 32 ? 0xFFFFFFFFU : (1U << width) - 1;
 }
 
-bool IsLpDeviceId(uint32_t id) { return (id & 0xFFE0) == 0x9D80; }
+bool IsLpDeviceId(uint32_t id) {
+  return SeriesOfLpcDeviceId(static_cast<uint16_t>(id)) == kPchSeriesLp;
+}
 
 }  // namespace
 

@@ -139,9 +139,11 @@ void LayBoard(const sim::ChipsetModel &chipset, WindowFile &pci,
 // GPP_B0 is pad 0 of group 1 in both series' layouts: where its DW0 and its
 // TX-lock bit (bit 0) lie on this board.
 json GppB0Registers(const sim::ChipsetModel &chipset) {
-  const uint32_t id = chipset.Peek(kPciBase + 0xF8002, 16).value_or(0);
+  const auto id =
+      static_cast<uint16_t>(chipset.Peek(kPciBase + 0xF8002, 16).value_or(0));
   const GpioGroupRecord &group =
-      ((id & 0xFFE0) == 0x9D80 ? kGpioGroupsLp : kGpioGroupsH)[1];
+      (SeriesOfLpcDeviceId(id) == kPchSeriesLp ? kGpioGroupsLp
+                                               : kGpioGroupsH)[1];
   return {
       {"dw0_address", Hex(PrivateRegisterAddress(group.Port, group.PadCfg))},
       {"lock_tx_address",

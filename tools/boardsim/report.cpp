@@ -4,6 +4,8 @@
 #include <map>
 #include <sstream>
 
+#include "gpio/group_tables.h"
+#include "platform/register_access.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
@@ -13,6 +15,9 @@ namespace boardsim {
 namespace {
 
 using nlohmann::json;
+
+constexpr uint64_t kLpcDeviceId = 0xE00F8002;
+constexpr size_t kGppKGroup = 10;
 
 std::string Hex(uint64_t value, int digits) {
   char text[24];
@@ -57,10 +62,10 @@ const char *RiserName(unsigned id) {
 }
 
 const char *SeriesName(uint16_t deviceId) {
-  switch (deviceId & 0xFFE0) {
-    case 0x9D80:
+  switch (SeriesOfLpcDeviceId(deviceId)) {
+    case kPchSeriesLp:
       return "LP-series";
-    case 0xA300:
+    case kPchSeriesH:
       return "H-series";
     default:
       return "undetected-series";
@@ -116,12 +121,32 @@ std::string LanList(const std::string &hex, size_t countByte) {
   return "count " + std::to_string(count) + ", MAC " + Mac(hex, countByte + 1);
 }
 
+// The board as its registers show it (a register dump may differ from the
+// scenario's named keys): the LPC device ID and the strap levels, which an
+// LP-series layout does not wire.
+json BoardJson(const sim::ChipsetModel &chipset) {
+  const auto id =
+      static_cast<uint16_t>(chipset.Peek(kLpcDeviceId, 16).value_or(0xFFFF));
+  json straps = nullptr;
+  if (SeriesOfLpcDeviceId(id) != kPchSeriesLp) {
+    const GpioGroupRecord &gppK = kGpioGroupsH[kGppKGroup];
+    straps = json::array();
+    for (uint32_t pad = 0; pad < 4; ++pad) {
+      const uint64_t dw0 =
+          PrivateRegisterAddress(gppK.Port, gppK.PadCfg + 16 * pad);
+      straps.push_back((chipset.Peek(dw0).value_or(0) >> 1) & 1);
+    }
+  }
+  return {{"pch_device_id", Hex(id, 4)}, {"strap_levels", straps}};
+}
+
 }  // namespace
 
 json JsonReport(const sim::SimulatedBoot &boot, bool withCalls) {
   const sim::FirmwareModel &firmware = sim::Firmware();
   const sim::ChipsetModel &chipset = sim::Chipset();
   json report;
+  report["board"] = BoardJson(chipset);
   report["entry_status"] = Hex(boot.EntryStatus(), 16);
   report["riser_id"] = boot.RiserIdSeen();
   report["slot_records_left"] = boot.SlotRecordsLeft();
@@ -195,12 +220,21 @@ json JsonReport(const sim::SimulatedBoot &boot, bool withCalls) {
 
 std::string TextAccount(const json &report, const sim::BoardSetup &setup) {
   std::ostringstream out;
-  out << "Board:       " << SeriesName(setup.pchDeviceId)
-      << " PCH (LPC device ID " << Hex(setup.pchDeviceId, 4)
-      << "), straps GPP_K0..K3 " << int(setup.straps[0]) << ' '
-      << int(setup.straps[1]) << ' ' << int(setup.straps[2]) << ' '
-      << int(setup.straps[3]) << ", P2SB " << sim::P2sbName(setup.p2sb)
-      << ", LAN " << sim::LanDeviceName(setup.lan[0]) << '/'
+  const json &board = report["board"];
+  const std::string id = board["pch_device_id"];
+  out << "Board:       "
+      << SeriesName(static_cast<uint16_t>(std::stoul(id, nullptr, 16)))
+      << " PCH (LPC device ID " << id << "), ";
+  if (board["strap_levels"].is_null()) {
+    out << "no strap pads";
+  } else {
+    out << "straps GPP_K0..K3";
+    for (const json &level : board["strap_levels"]) {
+      out << ' ' << level.get<int>();
+    }
+  }
+  out << ", P2SB " << sim::P2sbName(setup.p2sb) << ", LAN "
+      << sim::LanDeviceName(setup.lan[0]) << '/'
       << sim::LanDeviceName(setup.lan[1]) << '\n';
   const auto entry =
       std::stoull(report["entry_status"].get<std::string>(), nullptr, 16);
