@@ -17,23 +17,47 @@ typedef UINT8 RiserId;
 #define RISER_ID_VARNEX_W ((RiserId)14)
 #define RISER_ID_VARNEX_N ((RiserId)12)
 
+/* Entries 0, 1, 2, 5 and 6 ignore whatever they are given and always give
+ * the same answer; see BoardServiceInterface. */
 typedef BOOLEAN(EFIAPI *BOARD_SERVICE_PREDICATE)(VOID);
 typedef EFI_STATUS(EFIAPI *BOARD_SERVICE_ACTION)(VOID);
 
-/* First is filled from byte 3 (count, then one 6-byte MAC), Second from
- * byte 0; at least 10 and 7 bytes. */
+/* Entry 4: the MAC addresses of the onboard I210 controllers, one behind each
+ * of two board bridges that the PCI location service names (keys 8 and 403),
+ * copied from each controller's receive-address registers; its command
+ * register is restored afterwards.
+ *
+ * Each buffer receives an address list: a count byte, then one 6-byte MAC.
+ * First's list starts at byte 3 (bytes 0..2 untouched): count First[3], MAC
+ * First[4..9]. Second's list starts at byte 0: count Second[0], MAC
+ * Second[1..6]. No size is passed: First needs at least 10 bytes, Second at
+ * least 7. Both counts are set to 0 on every path; a count becomes 1, and its
+ * MAC is written, only when the device behind that bridge is an I210.
+ *
+ * @retval EFI_SUCCESS    First from the bridge of key 8, Second from that of
+ *                        key 403; each count 0 or 1.
+ * @retval EFI_NOT_FOUND  The PCI location service cannot be found: both counts
+ *                        0, no MAC byte written, no device probed. */
 typedef EFI_STATUS(EFIAPI *BOARD_SERVICE_COLLECT_LAN_MACS)(UINT8 *First,
                                                            UINT8 *Second);
 
 /* Eight positional entries; no entry receives an interface pointer. */
 typedef struct {
+  /* Always FALSE. */
   BOARD_SERVICE_PREDICATE Entry0;
+  /* Does nothing; always EFI_SUCCESS. */
   BOARD_SERVICE_ACTION Entry1;
+  /* Always FALSE. */
   BOARD_SERVICE_PREDICATE Entry2;
+  /* Null: no function. */
   VOID *Entry3;
+  /* Entry 4, above. */
   BOARD_SERVICE_COLLECT_LAN_MACS CollectOnboardLanMacs;
+  /* Always TRUE. */
   BOARD_SERVICE_PREDICATE Entry5;
+  /* Does nothing; always EFI_SUCCESS. */
   BOARD_SERVICE_ACTION Entry6;
+  /* Null: no function. */
   VOID *Entry7;
 } BoardServiceInterface;
 
