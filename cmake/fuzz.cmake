@@ -14,7 +14,7 @@ target_compile_options(boardcfg_firmware PRIVATE ${FIRMWARE_COMPILE_OPTIONS}
 
 add_subdirectory(sim)
 # On the host the register seam is served by the chipset model.
-target_link_libraries(boardcfg_firmware PUBLIC boardcfg_sim)
+target_link_libraries(boardcfg_firmware PUBLIC boardcfg_chipset_model)
 # The chipset model takes only addresses and values from the driver; left
 # uninstrumented it keeps a stuck P2SB's 2 x 0x0FFFFFFF status reads to
 # seconds rather than tens of seconds.

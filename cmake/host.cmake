@@ -8,7 +8,7 @@ target_compile_options(boardcfg_firmware PRIVATE ${FIRMWARE_COMPILE_OPTIONS})
 
 add_subdirectory(sim)
 # On the host the register seam is served by the chipset model.
-target_link_libraries(boardcfg_firmware PUBLIC boardcfg_sim)
+target_link_libraries(boardcfg_firmware PUBLIC boardcfg_chipset_model)
 
 add_subdirectory(tools)
 

@@ -45,7 +45,7 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
   setup.straps = c.straps;
   setup.strapOwners = c.owners;
   SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
+  boot.Play();
 
   EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
   EXPECT_EQ(boot.RiserIdSeen(), c.riser);
@@ -115,7 +115,7 @@ TEST(SlotRecords, FewerRecordsSkipTheMissingInstance) {
   BoardSetup setup;  // riser 14: instances 3 then 1
   setup.slotRecords = 2;
   SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
+  boot.Play();
   const auto reads =
       sim::Firmware().CallsTo("SmbiosRecordService.ReadRecordByType");
   ASSERT_EQ(reads.size(), 2U);
@@ -132,7 +132,7 @@ TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
   SimulatedBoot boot(BoardSetup{});
   const size_t otherRecords =
       sim::Services().smbios.Table().size() - boot.OriginalSlotHandles().size();
-  boot.PlayDefaultSequence();
+  boot.Play();
   EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 2U);
   EXPECT_EQ(CountCalls("FreePool"), 2U);
   EXPECT_EQ(sim::Services().smbios.Table().size(), otherRecords + 1);
@@ -142,7 +142,7 @@ TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
 TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
   SimulatedBoot boot(BoardSetup{});
   sim::Services().smbios.SetReadSucceedsWithoutBuffer(true);
-  boot.PlayDefaultSequence();
+  boot.Play();
   EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 2U);
   EXPECT_EQ(CountCalls("SmbiosRecordService.DeleteRecord"), 0U);
   EXPECT_EQ(CountCalls("FreePool"), 0U);
@@ -192,10 +192,11 @@ TEST(SetupStrings, NoRiserClosesTheEventAndReplacesNothing) {
 
 TEST(Services, InstalledBeforeTheEntryNeverPrunesOrRelabels) {
   BoardSetup setup;
-  setup.preinstalled = {OutsideService::Smbios, OutsideService::SetupStrings};
-  setup.services = {OutsideService::PciLocation};
+  setup.steps =
+      sim::StepsFor({OutsideService::Smbios, OutsideService::SetupStrings},
+                    {OutsideService::PciLocation});
   SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
+  boot.Play();
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
   EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);  // never signalled
@@ -209,12 +210,12 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
        OutsideService::SetupStrings}};
   for (const auto &order : orders) {
     BoardSetup setup;
-    setup.services = order;
+    setup.steps = sim::StepsFor({}, order);
     SimulatedBoot boot(setup);
-    boot.PlayDefaultSequence();
+    boot.Play();
     EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
     EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
-    EXPECT_EQ(boot.LastLanAnswer().status, EFI_SUCCESS);
+    EXPECT_EQ(boot.LastAnswer().status, EFI_SUCCESS);
     EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
     ExpectSoundBoot(boot);
   }
@@ -222,11 +223,11 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
 
 TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
   BoardSetup setup;
-  setup.services = {};
+  setup.steps = sim::StepsFor({}, {});
   SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
+  boot.Play();
   EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
-  EXPECT_EQ(boot.LastLanAnswer().status, EFI_NOT_FOUND);
+  EXPECT_EQ(boot.LastAnswer().status, EFI_NOT_FOUND);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
   EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
   ExpectSoundBoot(boot);

@@ -74,7 +74,7 @@ TEST(Boardsim, DefaultBoardReportsTheWholeBoot) {
   EXPECT_EQ(report["gpp_b0"]["dw0"], "0x44000200");
   EXPECT_EQ(report["gpp_b0"]["tx_locked"], true);
   EXPECT_EQ(report["lan"]["status"], "0x0000000000000000");
-  EXPECT_EQ(report["lan"]["first"], "eeeeee01001b21a00001");
+  EXPECT_EQ(report["lan"]["first"], "a5a5a501001b21a00001");
   EXPECT_EQ(report["lan"]["second"], "01001b21a00002");
   EXPECT_EQ(report["open_events"], 0);
   EXPECT_EQ(report["pool_buffers_unfreed"], 0);
@@ -148,7 +148,7 @@ TEST_P(BoardsimExample, PlaysTheScenario) {
 }
 
 constexpr const char *kOk = "0x0000000000000000";
-constexpr const char *kBothFirst = "eeeeee01001b21a00001";
+constexpr const char *kBothFirst = "a5a5a501001b21a00001";
 constexpr const char *kBothSecond = "01001b21a00002";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -168,13 +168,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ExampleCase{"p2sb-absent", 14, 2, "0x44000201", kOk,
                                   kBothFirst, kBothSecond},
                       ExampleCase{"lan-first-bridge-only", 14, 2, "0x44000200",
-                                  kOk, "eeeeee01001b21c0ffee",
-                                  "00eeeeeeeeeeee"},
+                                  kOk, "a5a5a501001b21c0ffee",
+                                  "005a5a5a5a5a5a"},
                       ExampleCase{"lan-other-device", 14, 2, "0x44000200", kOk,
-                                  "eeeeee00eeeeeeeeeeee", kBothSecond},
+                                  "a5a5a500a5a5a5a5a5a5", kBothSecond},
                       ExampleCase{"no-pci-location", 14, 2, "0x44000200",
-                                  "0x800000000000000E", "eeeeee00eeeeeeeeeeee",
-                                  "00eeeeeeeeeeee"},
+                                  "0x800000000000000E", "a5a5a500a5a5a5a5a5a5",
+                                  "005a5a5a5a5a5a"},
                       ExampleCase{"dumped-registers", 12, 3, "0x44000200", kOk,
                                   kBothFirst, kBothSecond}),
     [](const auto &info) {

@@ -43,7 +43,7 @@ BoardSetup FaultBoard() {
 
 std::vector<CallSite> CallSitesOfAFullBoot() {
   SimulatedBoot boot(FaultBoard());
-  boot.PlayDefaultSequence();
+  boot.Play();
   // Calls without a status cannot be failed.
   const std::set<std::string> voidCalls = {"CopyMem",
                                            "PciLocationService.LookupBridge"};
@@ -139,7 +139,7 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
       SCOPED_TRACE(site.Label() + " -> " + sim::FormatStatus(status));
       SimulatedBoot boot(FaultBoard());
       sim::Firmware().FailCall(site.service, status, site.occurrence);
-      boot.PlayDefaultSequence();
+      boot.Play();
       ++runs;
 
       for (const std::string &broken : sim::CheckInvariants(boot)) {
@@ -151,7 +151,7 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
       EXPECT_EQ(CountCalls("SetupStringService.ReplaceString"),
                 expected.replaceCalls);
       EXPECT_EQ((boot.GppB0Now().dw0 & 1) == 0, expected.gppB0Driven);
-      EXPECT_EQ(boot.LastLanAnswer().status, expected.lan);
+      EXPECT_EQ(boot.LastAnswer().status, expected.lan);
       EXPECT_EQ(sim::Firmware().HandlesWith(kBoardServiceProtocolGuid).empty(),
                 !expected.boardService);
     }

@@ -23,7 +23,7 @@ VOID EFIAPI KeepsItsEventOpen(EFI_EVENT, VOID *) {}
 
 class InvariantsTest : public ::testing::Test {
  protected:
-  void SetUp() override { boot_.PlayDefaultSequence(); }
+  void SetUp() override { boot_.Play(); }
   SimulatedBoot boot_{BoardSetup{}};
 };
 
@@ -45,7 +45,7 @@ TEST(Invariants, GppB0StoreWithoutHostOwnershipIsReported) {
   BoardSetup setup;
   setup.gppB0.owner = 2;
   SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
+  boot.Play();
   EXPECT_TRUE(sim::CheckInvariants(boot).empty());
   RegisterRead32(PrivateRegisterAddress(0x6E, 0x030));
   RegisterWrite32(PrivateRegisterAddress(0x6E, 0x790), 0x44000200);

@@ -15,7 +15,8 @@ using sim::BoardSetup;
 using sim::DeviceKind;
 using sim::SimulatedBoot;
 
-constexpr uint8_t E = sim::kCanary;
+constexpr uint8_t E = facts::kLanFirstCanary;
+constexpr uint8_t S = facts::kLanSecondCanary;
 constexpr sim::MacAddress kMac1 = {0x00, 0x1B, 0x21, 0x11, 0x22, 0x33};
 constexpr sim::MacAddress kMac2 = {0x00, 0x1B, 0x21, 0x44, 0x55, 0x66};
 
@@ -29,7 +30,7 @@ std::array<uint8_t, 10> First(bool found) {
 
 std::array<uint8_t, 7> Second(bool found) {
   if (!found) {
-    return {0, E, E, E, E, E, E};
+    return {0, S, S, S, S, S, S};
   }
   return {1, kMac2[0], kMac2[1], kMac2[2], kMac2[3], kMac2[4], kMac2[5]};
 }
@@ -54,7 +55,7 @@ TEST_P(OnboardLanTest, ReportsTheI210BehindEachBridge) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
-  const sim::LanAnswer answer = boot.CallCollectOnboardLanMacs();
+  const sim::BoardServiceAnswer answer = boot.AskBoardService();
   EXPECT_EQ(answer.status, EFI_SUCCESS);
   EXPECT_EQ(answer.first, First(c.first == DeviceKind::I210));
   EXPECT_EQ(answer.second, Second(c.second == DeviceKind::I210));
@@ -79,7 +80,7 @@ TEST(OnboardLan, CommandRegisterEndsAsItBegan) {
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
   const auto before = sim::Chipset().Peek(command);
-  boot.CallCollectOnboardLanMacs();
+  boot.AskBoardService();
   EXPECT_EQ(sim::Chipset().Peek(command), before);
   // Decoding was on while the address was copied out.
   size_t enables = 0;
@@ -92,10 +93,10 @@ TEST(OnboardLan, CommandRegisterEndsAsItBegan) {
 
 TEST(OnboardLan, WithoutTheLocationServiceReportsNotFoundAndProbesNothing) {
   BoardSetup setup;
-  setup.services = {};
+  setup.steps = sim::StepsFor({}, {});
   SimulatedBoot boot(setup);
   boot.RunEntry();
-  const sim::LanAnswer answer = boot.CallCollectOnboardLanMacs();
+  const sim::BoardServiceAnswer answer = boot.AskBoardService();
   EXPECT_EQ(answer.status, EFI_NOT_FOUND);
   EXPECT_EQ(answer.first, First(false));
   EXPECT_EQ(answer.second, Second(false));
@@ -104,8 +105,8 @@ TEST(OnboardLan, WithoutTheLocationServiceReportsNotFoundAndProbesNothing) {
 
   // Looked up again once the service has appeared.
   boot.Install(sim::OutsideService::PciLocation);
-  EXPECT_EQ(boot.CallCollectOnboardLanMacs().status, EFI_SUCCESS);
-  EXPECT_EQ(boot.LastLanAnswer().first[3], 1U);
+  EXPECT_EQ(boot.AskBoardService().status, EFI_SUCCESS);
+  EXPECT_EQ(boot.LastAnswer().first[3], 1U);
 }
 
 TEST(OnboardLan, FoundServiceIsCachedForLaterCalls) {
@@ -113,8 +114,8 @@ TEST(OnboardLan, FoundServiceIsCachedForLaterCalls) {
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
   const size_t lookupsBefore = CountCalls("LocateProtocol");
-  boot.CallCollectOnboardLanMacs();
-  boot.CallCollectOnboardLanMacs();
+  boot.AskBoardService();
+  boot.AskBoardService();
   EXPECT_EQ(CountCalls("LocateProtocol"), lookupsBefore + 1);
   const auto lookups =
       sim::Firmware().CallsTo("PciLocationService.LookupBridge");
@@ -142,7 +143,7 @@ TEST(OnboardLan, BarWhereNothingDecodesReadsAllOnes) {
       });
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
-  const sim::LanAnswer answer = boot.CallCollectOnboardLanMacs();
+  const sim::BoardServiceAnswer answer = boot.AskBoardService();
   EXPECT_EQ(answer.status, EFI_SUCCESS);
   EXPECT_EQ(answer.first, (std::array<uint8_t, 10>{E, E, E, 1, 0xFF, 0xFF, 0xFF,
                                                    0xFF, 0xFF, 0xFF}));

@@ -36,7 +36,7 @@ gcovr --root "$repo" \
   --json-summary "$build/report/summary.json" \
   --html-details "$build/report/index.html" \
   --fail-under-line 95 --fail-under-branch 90 \
-  --exclude-directories '.*/boardcfg_sim\.dir/chipset$' \
+  --exclude-directories '.*/boardcfg_chipset_model\.dir/chipset$' \
   --exclude-directories '.*/CMakeFiles/[0-9.]+$' \
   "$build" || status=$?
 

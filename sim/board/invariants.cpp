@@ -10,6 +10,7 @@
 #include "platform/guids.h"
 #include "platform/register_access.h"
 #include "sim/chipset/chipset_model.h"
+#include "sim/facts/board.h"
 #include "sim/firmware/firmware_model.h"
 
 namespace sim {
@@ -246,6 +247,19 @@ void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
   }
 }
 
+// Entry 4 leaves the first three bytes of its first buffer to the caller.
+void CheckBoardServiceAnswers(const SimulatedBoot &boot,
+                              std::vector<std::string> &broken) {
+  for (const BoardServiceAnswer &answer : boot.Answers()) {
+    for (size_t i = 0; i < 3; ++i) {
+      if (answer.first[i] != facts::kLanFirstCanary) {
+        broken.push_back("entry 4 wrote byte " + std::to_string(i) +
+                         " of its first buffer");
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CheckInvariants(const SimulatedBoot &boot,
@@ -256,6 +270,7 @@ std::vector<std::string> CheckInvariants(const SimulatedBoot &boot,
   CheckPool(firmware, broken);
   CheckEvents(firmware, broken);
   CheckErrorEntry(boot, firmware, broken);
+  CheckBoardServiceAnswers(boot, broken);
   return broken;
 }
 

@@ -1,7 +1,10 @@
 #include "sim/board/simulated_boot.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
+#include "driver/board_service.h"
 #include "driver/board_service_protocol.h"
 #include "driver/driver_entry.h"
 #include "driver/riser.h"
@@ -10,70 +13,21 @@
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
 #include "sim/firmware/firmware_model.h"
+#include "sim/scenario/chipset_setup.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
 
 namespace {
 
-constexpr PadCode kGppK0 = 0x030A0000;
-constexpr uint8_t kFirstLanBus = 2;
-constexpr uint8_t kSecondLanBus = 3;
-// In the private-register window beyond the GPIO ports (0x6A..0x6E), where
-// the firmware stage's shared memory backs them too.
-constexpr uint32_t kFirstLanBar0 = 0xFDF00000;
-constexpr uint32_t kSecondLanBar0 = 0xFDF20000;
-
-bool IsLpDeviceId(uint16_t id) {
-  return SeriesOfLpcDeviceId(id) == kPchSeriesLp;
-}
-
-// GPP_B0 is group 1, pad 0 in the layouts of both series.
-PadCode GppB0Of(const BoardSetup &setup) {
-  return IsLpDeviceId(setup.pchDeviceId) ? 0x04010000 : kPadGppB0;
-}
-
-void Configure(ChipsetModel &chipset, const BoardSetup &setup) {
-  chipset.SetLpcDeviceId(setup.pchDeviceId);
-  if (!IsLpDeviceId(setup.pchDeviceId)) {
-    // The LP series has no GPP_K group: its straps are not wired.
-    for (uint32_t i = 0; i < setup.straps.size(); ++i) {
-      chipset.SetPadOwnership(kGppK0 + i, setup.strapOwners[i]);
-      chipset.SetPadRxLevel(kGppK0 + i, setup.straps[i] != 0);
-    }
-  }
-  const PadCode gppB0 = GppB0Of(setup);
-  chipset.SetPadOwnership(gppB0, setup.gppB0.owner);
-  chipset.SetPadDw0(gppB0, setup.gppB0.dw0);
-  chipset.SetPadTxLock(gppB0, setup.gppB0.txLocked);
-
-  switch (setup.p2sb) {
-    case P2sbBehaviour::Ok:
-      chipset.SetP2sbState(P2sbState::Ok);
-      break;
-    case P2sbBehaviour::Absent:
-      chipset.SetP2sbState(P2sbState::Absent);
-      break;
-    case P2sbBehaviour::Stuck:
-      chipset.SetP2sbState(P2sbState::Stuck);
-      break;
-    case P2sbBehaviour::Error:
-      chipset.SetP2sbState(P2sbState::CompletesWithError, 1);
-      break;
-  }
-
-  chipset.AddBridge(kFirstLanBridge, kFirstLanBus);
-  chipset.AddBridge(kSecondLanBridge, kSecondLanBus);
-  chipset.SetDeviceBehind(kFirstLanBus, setup.lan[0], setup.macs[0],
-                          kFirstLanBar0);
-  chipset.SetDeviceBehind(kSecondLanBus, setup.lan[1], setup.macs[1],
-                          kSecondLanBar0);
-
-  for (const auto &[address, value] : setup.registers) {
-    chipset.OverrideRegister(address, value);
-  }
-  chipset.SetReadsZeroEverywhere(setup.readsZero);
-}
+// Another table the firmware may list ahead of the HOB list; the driver
+// stores the HOB list's address and never reads through it.
+constexpr EFI_GUID kAcpi20TableGuid = {
+    0x8868E871,
+    0xE4F1,
+    0x11D3,
+    {0xBC, 0x22, 0x00, 0x80, 0xC7, 0x3C, 0x88, 0x81}};
+uint8_t tableStandIn[2];
 
 const EFI_GUID &GuidOf(OutsideService service) {
   switch (service) {
@@ -99,6 +53,24 @@ VOID *InterfaceOf(OutsideService service) {
   return Services().setupStrings.Interface();
 }
 
+BoardServiceInterface *BoardService() {
+  return static_cast<BoardServiceInterface *>(
+      Firmware().FindInterface(kBoardServiceProtocolGuid));
+}
+
+// The driver forms copy sources in 32-bit arithmetic: every such address is
+// the board's, and one that nothing decodes reads all-ones there.
+bool ReadBoardByte(uint64_t address, uint8_t *out) {
+  if (Chipset().ReadDeviceByte(address, out)) {
+    return true;
+  }
+  if ((address >> 32) != 0) {
+    return false;
+  }
+  *out = static_cast<uint8_t>(Chipset().Read(address, 8));
+  return true;
+}
+
 }  // namespace
 
 SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
@@ -107,25 +79,72 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
   ResetServices();
   ResetDriverState();
 
-  Configure(Chipset(), setup_);
-  // The driver forms copy sources in 32-bit arithmetic: every such address
-  // is the board's, and one that nothing decodes reads all-ones there.
-  Firmware().SetDeviceByteReader([](uint64_t address, uint8_t *out) {
-    if (Chipset().ReadDeviceByte(address, out)) {
-      return true;
-    }
-    if ((address >> 32) != 0) {
-      return false;
-    }
-    *out = static_cast<uint8_t>(Chipset().Read(address, 8));
-    return true;
-  });
+  ConfigureChipset(Chipset(), setup_);
+  Firmware().SetDeviceByteReader(ReadBoardByte);
   if (setup_.smmBase) {
     Firmware().InstallSmmBase(FALSE);
   }
-  Services().smbios.BuildTable(setup_.slotRecords);
-  originalSlotHandles_ = Services().smbios.SlotHandles();
+  SmbiosRecordDouble &smbios = Services().smbios;
+  smbios.BuildTable(setup_.slotRecords);
+  for (const auto &[instance, bytes] : setup_.recordCopies) {
+    smbios.OverrideRead(9, instance, bytes);
+  }
+  smbios.SetReadSucceedsWithoutBuffer(setup_.recordReadsWithoutBuffer);
+  for (const auto &[key, bridge] : setup_.bridgeKeys) {
+    Services().pciLocation.MapKey(key, bridge);
+  }
+  for (const InjectedFault &fault : setup_.faults) {
+    Firmware().FailCall(fault.service, fault.status, fault.occurrence);
+  }
+  for (ConfigurationTable table : setup_.configurationTables) {
+    if (table == ConfigurationTable::HobList) {
+      Firmware().AddConfigurationTable(kHobListGuid, &tableStandIn[1]);
+    } else {
+      Firmware().AddConfigurationTable(kAcpi20TableGuid, &tableStandIn[0]);
+    }
+  }
+  originalSlotHandles_ = smbios.SlotHandles();
   gppB0Before_ = GppB0Now();
+}
+
+void SimulatedBoot::Play() {
+  if (setup_.hostileReads) {
+    const std::vector<uint8_t> &bytes = *setup_.hostileReads;
+    Chipset().SetReadSource(
+        [this, &bytes](uint64_t, uint8_t width) -> std::optional<uint32_t> {
+          uint32_t value = 0;
+          for (unsigned i = 0; i < width / 8U; ++i) {
+            const uint8_t byte =
+                hostileReadAt_ < bytes.size() ? bytes[hostileReadAt_++] : 0;
+            value |= static_cast<uint32_t>(byte) << (8 * i);
+          }
+          return value;
+        });
+  }
+  for (const BootStep &step : setup_.steps) {
+    Play(step);
+  }
+  Chipset().SetReadSource({});
+}
+
+void SimulatedBoot::Play(const BootStep &step) {
+  switch (step.kind) {
+    case BootStep::Kind::Entry:
+      RunEntry();
+      break;
+    case BootStep::Kind::Install:
+      Install(step.service);
+      break;
+    case BootStep::Kind::ReadyToBoot:
+      SignalReadyToBoot();
+      break;
+    case BootStep::Kind::Entry4:
+      AskBoardService();
+      break;
+    case BootStep::Kind::Entry4Exact:
+      CallEntry4Exactly();
+      break;
+  }
 }
 
 EFI_STATUS SimulatedBoot::RunEntry() {
@@ -142,33 +161,57 @@ void SimulatedBoot::SignalReadyToBoot() {
   Firmware().SignalEventGroup(kReadyToBootEventGroupGuid);
 }
 
-LanAnswer SimulatedBoot::CallCollectOnboardLanMacs() {
-  LanAnswer answer;
-  answer.first.fill(kCanary);
-  answer.second.fill(kCanary);
-  auto *board = static_cast<BoardServiceInterface *>(
-      Firmware().FindInterface(kBoardServiceProtocolGuid));
-  if (board == nullptr || board->CollectOnboardLanMacs == nullptr) {
-    answer.status = EFI_NOT_FOUND;
-  } else {
-    answer.status =
-        board->CollectOnboardLanMacs(answer.first.data(), answer.second.data());
+BoardServiceAnswer SimulatedBoot::AskBoardService() {
+  BoardServiceAnswer answer;
+  answer.asked = true;
+  answer.first.fill(facts::kLanFirstCanary);
+  answer.second.fill(facts::kLanSecondCanary);
+  answer.status = EFI_NOT_FOUND;
+  BoardServiceInterface *board = BoardService();
+  if (board != nullptr) {
+    answer.installed = true;
+    answer.entry0 = board->Entry0 != nullptr && board->Entry0();
+    answer.entry1 = board->Entry1 != nullptr ? board->Entry1() : EFI_NOT_FOUND;
+    answer.entry2 = board->Entry2 != nullptr && board->Entry2();
+    answer.entry3Null = board->Entry3 == nullptr;
+    answer.entry5 = board->Entry5 != nullptr && board->Entry5();
+    answer.entry6 = board->Entry6 != nullptr ? board->Entry6() : EFI_NOT_FOUND;
+    answer.entry7Null = board->Entry7 == nullptr;
+    if (board->CollectOnboardLanMacs != nullptr) {
+      answer.status = board->CollectOnboardLanMacs(answer.first.data(),
+                                                   answer.second.data());
+    }
   }
-  lanAnswer_ = answer;
+  answers_.push_back(answer);
   return answer;
 }
 
-void SimulatedBoot::PlayDefaultSequence() {
-  for (OutsideService service : setup_.preinstalled) {
-    Install(service);
+BoardServiceAnswer SimulatedBoot::CallEntry4Exactly() {
+  BoardServiceAnswer answer;
+  answer.asked = true;
+  answer.exactBuffers = true;
+  answer.first.fill(facts::kLanFirstCanary);
+  answer.second.fill(facts::kLanSecondCanary);
+  answer.status = EFI_NOT_FOUND;
+  BoardServiceInterface *board = BoardService();
+  if (board != nullptr && board->CollectOnboardLanMacs != nullptr) {
+    answer.installed = true;
+    // On the heap at exactly the promised sizes, so that a byte written
+    // past either is caught by the address sanitizer.
+    auto first = std::make_unique<uint8_t[]>(answer.first.size());
+    auto second = std::make_unique<uint8_t[]>(answer.second.size());
+    std::memcpy(first.get(), answer.first.data(), answer.first.size());
+    std::memcpy(second.get(), answer.second.data(), answer.second.size());
+    answer.status = board->CollectOnboardLanMacs(first.get(), second.get());
+    std::memcpy(answer.first.data(), first.get(), answer.first.size());
+    std::memcpy(answer.second.data(), second.get(), answer.second.size());
   }
-  RunEntry();
-  for (OutsideService service : setup_.services) {
-    Install(service);
-  }
-  SignalReadyToBoot();
-  SignalReadyToBoot();
-  CallCollectOnboardLanMacs();
+  answers_.push_back(answer);
+  return answer;
+}
+
+BoardServiceAnswer SimulatedBoot::LastAnswer() const {
+  return answers_.empty() ? BoardServiceAnswer{} : answers_.back();
 }
 
 std::vector<unsigned> SimulatedBoot::SlotRecordsLeft() const {
@@ -193,7 +236,7 @@ uint8_t SimulatedBoot::RiserIdSeen() const {
   ChipsetModel *boot = detail::activeChipset;
   const PchSeries cachedSeries = SeriesCache;
   ChipsetModel probe;
-  Configure(probe, setup_);
+  ConfigureChipset(probe, setup_);
   detail::activeChipset = &probe;
   const RiserId id = ReadRiserId();
   detail::activeChipset = boot;

@@ -5,21 +5,32 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "platform/uefi.h"
-#include "sim/board/board_setup.h"
+#include "sim/facts/board.h"
+#include "sim/scenario/board_setup.h"
 
 namespace sim {
 
-inline constexpr uint8_t kCanary = 0xEE;
-
-struct LanAnswer {
-  EFI_STATUS status = EFI_SUCCESS;
-  std::array<uint8_t, 10> first{};
-  std::array<uint8_t, 7> second{};
+// What another driver got from the board service: the answers of its
+// plain entries, then entry 4 with canary-filled buffers.
+struct BoardServiceAnswer {
+  bool asked = false;
+  bool installed = false;
+  bool exactBuffers = false;  // entry 4 alone, buffers of the promised size
+  // Entries 0, 2 and 5 answer a BOOLEAN, 1 and 6 a status; 3 and 7 are
+  // expected to be null.
+  bool entry0 = false;
+  EFI_STATUS entry1 = EFI_SUCCESS;
+  bool entry2 = false;
+  bool entry3Null = false;
+  bool entry5 = false;
+  EFI_STATUS entry6 = EFI_SUCCESS;
+  bool entry7Null = false;
+  EFI_STATUS status = EFI_SUCCESS;  // of entry 4; EFI_NOT_FOUND if absent
+  std::array<uint8_t, facts::kLanFirstBufferSize> first{};
+  std::array<uint8_t, facts::kLanSecondBufferSize> second{};
 };
 
 struct PadState {
@@ -35,17 +46,24 @@ class SimulatedBoot {
 
   const BoardSetup &Setup() const { return setup_; }
 
+  // Plays the setup's steps in order.
+  void Play();
+  void Play(const BootStep &step);
+
   EFI_STATUS RunEntry();
   void Install(OutsideService service);
   void SignalReadyToBoot();
-  LanAnswer CallCollectOnboardLanMacs();
-
-  // The whole boot as the simulator plays it: preinstalled services, the
-  // entry, the other services in order, ready-to-boot twice, entry 4.
-  void PlayDefaultSequence();
+  // Asks the board service as another driver would: entries 0, 1, 2, 5
+  // and 6, then entry 4.
+  BoardServiceAnswer AskBoardService();
+  // Entry 4 alone, with buffers of exactly the promised sizes on the heap.
+  BoardServiceAnswer CallEntry4Exactly();
 
   EFI_STATUS EntryStatus() const { return entryStatus_; }
-  const LanAnswer &LastLanAnswer() const { return lanAnswer_; }
+  // Every answer, in order; the last one is the boot's.
+  const std::vector<BoardServiceAnswer> &Answers() const { return answers_; }
+  // The last answer, or an empty one when the service was never asked.
+  BoardServiceAnswer LastAnswer() const;
   // 1-based positions, in the original table, of the type-9 records left.
   std::vector<unsigned> SlotRecordsLeft() const;
   const std::vector<uint16_t> &OriginalSlotHandles() const {
@@ -57,13 +75,12 @@ class SimulatedBoot {
   uint8_t RiserIdSeen() const;
 
  private:
-  void ConfigureChipset();
-
   BoardSetup setup_;
   std::vector<uint16_t> originalSlotHandles_;
   PadState gppB0Before_;
   EFI_STATUS entryStatus_ = EFI_SUCCESS;
-  LanAnswer lanAnswer_;
+  std::vector<BoardServiceAnswer> answers_;
+  size_t hostileReadAt_ = 0;
 };
 
 }  // namespace sim

@@ -1,5 +1,6 @@
 #include "sim/services/pci_location_double.h"
 
+#include "sim/facts/board.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
 
@@ -18,9 +19,10 @@ UINT32 EFIAPI LookupBridgeEntry(UINTN key) {
 
 }  // namespace
 
-PciLocationDouble::PciLocationDouble()
-    : bridges_{{kFirstLanBridgeKey, kFirstLanBridge},
-               {kSecondLanBridgeKey, kSecondLanBridge}} {
+PciLocationDouble::PciLocationDouble() {
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    bridges_[port.key] = port.bridge;
+  }
   interface_.LookupBridge = LookupBridgeEntry;
 }
 

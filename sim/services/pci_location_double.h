@@ -10,14 +10,9 @@
 
 namespace sim {
 
-// The bridges in front of the two onboard controllers.
-inline constexpr UINTN kFirstLanBridgeKey = 8;
-inline constexpr UINTN kSecondLanBridgeKey = 403;
-inline constexpr uint16_t kFirstLanBridge = 0x00E0;   // bus 0, dev 28, fn 0
-inline constexpr uint16_t kSecondLanBridge = 0x00E1;  // bus 0, dev 28, fn 1
-
 class PciLocationDouble {
  public:
+  // Knows the bridges in front of the two onboard controllers.
   PciLocationDouble();
 
   void MapKey(UINTN key, uint16_t bridge) { bridges_[key] = bridge; }

@@ -1,5 +1,6 @@
 #include "sim/services/setup_string_double.h"
 
+#include "sim/facts/board.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
 
@@ -19,8 +20,8 @@ EFI_STATUS EFIAPI ReplaceStringEntry(const CHAR8 *name, UINTN id,
 }  // namespace
 
 SetupStringDouble::SetupStringDouble()
-    : strings_{{kRiserPromptStringId, "Riser OPROM"},
-               {kRiserHelpStringId, "Enable or Disable Riser OPROM option."}} {
+    : strings_{{facts::kRiserPromptStringId, facts::kDefaultRiserPrompt},
+               {facts::kRiserHelpStringId, facts::kDefaultRiserHelp}} {
   interface_.ReplaceString = ReplaceStringEntry;
 }
 
@@ -29,7 +30,7 @@ EFI_STATUS SetupStringDouble::ReplaceString(const CHAR8 *name, UINTN id,
   if (name == nullptr || text == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
-  if (std::string(name) != "Setup") {
+  if (std::string(name) != facts::kSetupFormName) {
     return EFI_NOT_FOUND;
   }
   auto found = strings_.find(id);

@@ -12,9 +12,6 @@
 
 namespace sim {
 
-inline constexpr UINTN kRiserPromptStringId = 0x1A52;
-inline constexpr UINTN kRiserHelpStringId = 0x1A53;
-
 struct StringReplacement {
   std::string name;
   UINTN id;

@@ -1,6 +1,9 @@
 #include "sim/services/smbios_record_double.h"
 
 #include <cstring>
+#include <iterator>
+
+#include "sim/facts/board.h"
 
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
@@ -11,13 +14,19 @@ namespace {
 
 EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
                                         VOID **buffer, UINT16 *value) {
-  return Firmware().Serve("SmbiosRecordService.ReadRecordByType",
-                          {type, instance, reinterpret_cast<uint64_t>(buffer),
-                           reinterpret_cast<uint64_t>(value)},
-                          nullptr, [&] {
-                            return Services().smbios.ReadRecordByType(
-                                type, instance, buffer);
-                          });
+  std::optional<uint16_t> valueIn;
+  if (value != nullptr) {
+    valueIn = *value;
+  }
+  const EFI_STATUS status = Firmware().Serve(
+      "SmbiosRecordService.ReadRecordByType",
+      {type, instance, reinterpret_cast<uint64_t>(buffer),
+       reinterpret_cast<uint64_t>(value)},
+      nullptr, [&] {
+        return Services().smbios.ReadRecordByType(type, instance, buffer);
+      });
+  Services().smbios.NoteRead({type, instance, valueIn, status});
+  return status;
 }
 
 EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
@@ -26,13 +35,19 @@ EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
       [&] { return Services().smbios.DeleteRecord(handle); });
 }
 
+std::string Designation(unsigned number) {
+  constexpr size_t kNamed = std::size(facts::kSlotDesignations);
+  return number <= kNamed ? facts::kSlotDesignations[number - 1]
+                          : "RISER SLOT " + std::to_string(number);
+}
+
 SmbiosStructure SlotRecord(uint16_t handle, unsigned number) {
   // Designation string 1, type PCI Express x16, width x16, available,
   // long length, slot ID, PME and SMBus signals, segment 0 bus/dev/fn.
   std::vector<uint8_t> formatted = {
       1,    0xB6, 0x0D, 0x03, 0x04, static_cast<uint8_t>(number), 0, 0x0C,
       0x03, 0,    0,    0,    0};
-  return {9, handle, formatted, {"RISER SLOT " + std::to_string(number)}};
+  return {9, handle, formatted, {Designation(number)}};
 }
 
 }  // namespace
@@ -63,7 +78,7 @@ void SmbiosRecordDouble::BuildTable(unsigned slotRecords) {
   table_.push_back({0, 0x0000, std::vector<uint8_t>(20, 0), {"Firmware"}});
   table_.push_back({1, 0x0001, std::vector<uint8_t>(23, 0), {"Board"}});
   table_.push_back({2, 0x0002, std::vector<uint8_t>(11, 0), {"Baseboard"}});
-  uint16_t handle = 0x0900;
+  uint16_t handle = facts::kFirstSlotHandle;
   for (unsigned i = 1; i <= slotRecords; ++i) {
     table_.push_back(SlotRecord(handle++, i));
     if (i == 1) {

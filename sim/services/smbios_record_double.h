@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,8 +28,8 @@ class SmbiosRecordDouble {
  public:
   SmbiosRecordDouble();
   // A table of firmware, system and board records, `slotRecords` System
-  // Slots records (type 9) with distinct designations and handles, and the
-  // end-of-table record.
+  // Slots records (type 9) with the test firmware's designations and
+  // distinct handles, and the end-of-table record.
   void BuildTable(unsigned slotRecords);
   std::vector<SmbiosStructure> &Table() { return table_; }
   const std::vector<SmbiosStructure> &Table() const { return table_; }
@@ -46,6 +47,16 @@ class SmbiosRecordDouble {
 
   SmbiosRecordService *Interface() { return &interface_; }
 
+  // Every read asked of entry 8, with the value the caller passed in.
+  struct Read {
+    uint8_t type;
+    uint8_t instance;
+    std::optional<uint16_t> valueIn;
+    EFI_STATUS status;
+  };
+  const std::vector<Read> &Reads() const { return reads_; }
+  void NoteRead(const Read &read) { reads_.push_back(read); }
+
   EFI_STATUS ReadRecordByType(UINT8 type, UINT8 instance, VOID **buffer);
   EFI_STATUS DeleteRecord(UINT16 handle);
 
@@ -53,6 +64,7 @@ class SmbiosRecordDouble {
   std::vector<SmbiosStructure> table_;
   bool noBuffer_ = false;
   std::map<std::pair<uint8_t, uint8_t>, std::vector<uint8_t>> readOverrides_;
+  std::vector<Read> reads_;
   SmbiosRecordService interface_{};
 };
 

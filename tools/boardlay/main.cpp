@@ -31,11 +31,12 @@
 
 #include "gpio/group_tables.h"
 #include "platform/register_access.h"
-#include "sim/board/simulated_boot.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/chipset/gpio_community.h"
 #include "sim/chipset/pci_config_space.h"
-#include "tools/boardsim/scenario.h"
+#include "sim/outcome/chipset_json.h"
+#include "sim/scenario/chipset_setup.h"
+#include "sim/scenario/scenario_file.h"
 
 namespace {
 
@@ -226,14 +227,7 @@ class LiveBoard {
 
     if (chipset_.SidebandMessages().size() > before) {
       const sim::SidebandMessage &message = chipset_.SidebandMessages().back();
-      json served = {{"port", Hex(message.port, 2)},
-                     {"offset", Hex(message.offset, 3)},
-                     {"opcode", Hex(message.opcode, 2)},
-                     {"routing", Hex(message.routing, 4)},
-                     {"data", Hex(message.data)},
-                     {"applied", message.applied}};
-      served["completion"] =
-          message.completion ? json(*message.completion) : json(nullptr);
+      json served = sim::SidebandMessageJson(message);
       if (message.applied) {
         const uint64_t lock =
             PrivateRegisterAddress(message.port, message.offset);
@@ -382,7 +376,7 @@ int main(int argc, char **argv) {
     return kUsageError;
   }
   sim::BoardSetup setup;
-  if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {
+  if (auto refusal = sim::LoadScenario(scenarioPath, setup)) {
     std::cerr << "boardlay: " << *refusal << '\n';
     return kUsageError;
   }
@@ -395,8 +389,8 @@ int main(int argc, char **argv) {
 
   try {
     // The board exactly as boardsim sets it up before its boot.
-    const sim::SimulatedBoot boot(setup);
-    sim::ChipsetModel &chipset = sim::Chipset();
+    sim::ChipsetModel chipset;
+    sim::ConfigureChipset(chipset, setup);
     WindowFile pci(pciPath, kPciBase);
     WindowFile privateWindow(privatePath, kPrivateBase);
     LayBoard(chipset, pci, privateWindow);

@@ -3,8 +3,12 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "tools/boardsim/report.h"
-#include "tools/boardsim/scenario.h"
+#include "sim/board/simulated_boot.h"
+#include "sim/facts/facts_json.h"
+#include "sim/outcome/boot_outcome.h"
+#include "sim/outcome/outcome_json.h"
+#include "sim/outcome/outcome_text.h"
+#include "sim/scenario/scenario_file.h"
 
 namespace {
 
@@ -14,25 +18,37 @@ constexpr int kUsageError = 2;
 
 int main(int argc, char **argv) {
   CLI::App app{
-      "Plays one boot of BoardConfigDxe on a simulated board: preinstalled "
-      "services, the entry, the other services in order, ready-to-boot "
-      "twice, then entry 4 of the board service."};
+      "Plays one boot of BoardConfigDxe on a simulated board: by default "
+      "preinstalled services, the entry, the other services in order, "
+      "ready-to-boot twice, then the board service is asked; a scenario's "
+      "\"steps\" give another order."};
   std::string scenarioPath;
   bool json = false;
   bool trace = false;
+  bool facts = false;
+  bool scenario = false;
   app.add_option("SCENARIO.json", scenarioPath,
                  "board scenario; without one, the default board");
   app.add_flag("--json", json, "print the JSON report");
   app.add_flag("--trace", trace,
                "add every hardware access and service call in order");
+  app.add_flag("--scenario", scenario,
+               "print the scenario with every key resolved, and play nothing");
+  app.add_flag("--facts", facts,
+               "print the test-side board facts as JSON, and play nothing");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &help) {
     return app.exit(help);
   } catch (const CLI::ParseError &error) {
     std::cerr << "boardsim: " << error.what() << "\n"
-              << "usage: boardsim [SCENARIO.json] [--json] [--trace]\n";
+              << "usage: boardsim [SCENARIO.json] [--json] [--trace] "
+                 "[--scenario] [--facts]\n";
     return kUsageError;
+  }
+  if (facts) {
+    std::cout << sim::FactsJson().dump(2) << '\n';
+    return 0;
   }
 
   if (app.count("SCENARIO.json") != 0 && scenarioPath.empty()) {
@@ -42,24 +58,28 @@ int main(int argc, char **argv) {
   }
   sim::BoardSetup setup;
   if (!scenarioPath.empty()) {
-    if (auto refusal = boardsim::LoadScenario(scenarioPath, setup)) {
+    if (auto refusal = sim::LoadScenario(scenarioPath, setup)) {
       std::cerr << "boardsim: " << *refusal << '\n';
       return kUsageError;
     }
   }
-
-  sim::SimulatedBoot boot(setup);
-  boot.PlayDefaultSequence();
-  const nlohmann::json report = boardsim::JsonReport(boot, trace);
-  if (json) {
-    std::cout << report.dump(2) << '\n';
+  if (scenario) {
+    std::cout << sim::ScenarioJson(setup).dump(2) << '\n';
     return 0;
   }
-  std::cout << boardsim::TextAccount(report, setup);
+
+  sim::SimulatedBoot boot(setup);
+  boot.Play();
+  const sim::BootOutcome outcome = sim::OutcomeOf(boot);
+  if (json) {
+    std::cout << sim::OutcomeJson(outcome, trace).dump(2) << '\n';
+    return 0;
+  }
+  std::cout << sim::OutcomeText(outcome);
   if (trace) {
     std::cout << "Trace (hw: hardware access, call: driver's service call, "
                  "----: the rest of the firmware):\n"
-              << boardsim::TraceListing(boot);
+              << sim::TraceListing(outcome);
   }
   return 0;
 }

@@ -1,0 +1,61 @@
+#include "sim/facts/facts_json.h"
+
+#include "driver/board_service.h"
+#include "sim/facts/board.h"
+#include "sim/firmware/service_call.h"
+#include "sim/hex_text.h"
+
+namespace sim {
+
+using nlohmann::ordered_json;
+
+ordered_json FactsJson() {
+  ordered_json lan = ordered_json::array();
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    lan.push_back({{"key", port.key},
+                   {"bridge", Hex(port.bridge, 4)},
+                   {"bus", port.bus},
+                   {"bar0", Hex(port.bar0)}});
+  }
+  ordered_json risers = ordered_json::array();
+  for (const facts::Riser &riser : facts::kRisers) {
+    risers.push_back({{"id", riser.id}, {"name", riser.name}});
+  }
+  // The interface under test is the driver's own public one.
+  const EFI_GUID boardService = BOARD_SERVICE_PROTOCOL_GUID_INIT;
+  return {
+      {"windows",
+       {{"pci",
+         {{"base", Hex(facts::kPciWindowBase)},
+          {"size", Hex(facts::kPciWindowSize)}}},
+        {"private",
+         {{"base", Hex(facts::kPrivateWindowBase)},
+          {"size", Hex(facts::kPrivateWindowSize)}}}}},
+      {"lpc_device_id", Hex(facts::kLpcDeviceId)},
+      {"p2sb",
+       {{"vendor_id", Hex(facts::kP2sbVendorId)},
+        {"address", Hex(facts::kP2sbAddress)},
+        {"data", Hex(facts::kP2sbData)},
+        {"status", Hex(facts::kP2sbStatus)},
+        {"routing", Hex(facts::kP2sbRouting)},
+        {"extended_address", Hex(facts::kP2sbExtendedAddress)}}},
+      {"lan_ports", lan},
+      {"entry4",
+       {{"first_size", facts::kLanFirstBufferSize},
+        {"second_size", facts::kLanSecondBufferSize},
+        {"first_canary", Hex(facts::kLanFirstCanary, 2)},
+        {"second_canary", Hex(facts::kLanSecondCanary, 2)},
+        {"checker_size", facts::kCheckerBufferSize}}},
+      {"risers", risers},
+      {"setup",
+       {{"form", facts::kSetupFormName},
+        {"prompt_id", Hex(facts::kRiserPromptStringId, 4)},
+        {"help_id", Hex(facts::kRiserHelpStringId, 4)},
+        {"default_prompt", facts::kDefaultRiserPrompt},
+        {"default_help", facts::kDefaultRiserHelp}}},
+      {"slot_designations", facts::kSlotDesignations},
+      {"board_service_guid", FormatGuid(boardService)},
+  };
+}
+
+}  // namespace sim

@@ -1,0 +1,14 @@
+// The test-side board facts as JSON, for the host-side scripts of the
+// firmware stage: they take the board from here rather than spell it anew.
+#ifndef BOARDCFG_SIM_FACTS_FACTS_JSON_H
+#define BOARDCFG_SIM_FACTS_FACTS_JSON_H
+
+#include <nlohmann/json.hpp>
+
+namespace sim {
+
+nlohmann::ordered_json FactsJson();
+
+}  // namespace sim
+
+#endif

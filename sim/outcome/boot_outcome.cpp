@@ -1,0 +1,95 @@
+#include "sim/outcome/boot_outcome.h"
+
+#include "platform/guids.h"
+#include "sim/chipset/chipset_model.h"
+#include "sim/facts/board.h"
+#include "sim/firmware/firmware_model.h"
+#include "sim/services/service_doubles.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint16_t kLpFamily = 0x9D80;
+constexpr uint8_t kGppKPort = 0x6B;
+constexpr uint16_t kGppKPadCfg = 0x600;
+
+// Levels of GPP_K0..K3 as their DW0 RX bits hold them; the LP series has
+// no GPP_K group.
+std::optional<std::array<uint8_t, 4>> StrapLevels(const ChipsetModel &chipset,
+                                                  uint16_t deviceId) {
+  if ((deviceId & 0xFFE0) == kLpFamily) {
+    return std::nullopt;
+  }
+  std::array<uint8_t, 4> levels{};
+  for (uint16_t pad = 0; pad < levels.size(); ++pad) {
+    const uint64_t dw0 =
+        facts::PrivateRegister(kGppKPort, kGppKPadCfg + 16 * pad);
+    levels[pad] = (chipset.Peek(dw0).value_or(0) >> 1) & 1;
+  }
+  return levels;
+}
+
+unsigned PositionOf(const std::vector<uint16_t> &original, uint16_t handle) {
+  for (size_t i = 0; i < original.size(); ++i) {
+    if (original[i] == handle) {
+      return static_cast<unsigned>(i + 1);
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+BootOutcome OutcomeOf(const SimulatedBoot &boot) {
+  const FirmwareModel &firmware = Firmware();
+  const ChipsetModel &chipset = Chipset();
+  BootOutcome outcome;
+  outcome.scenario = boot.Setup();
+  outcome.pchDeviceId = static_cast<uint16_t>(
+      chipset.Peek(facts::kLpcDeviceId, 16).value_or(0xFFFF));
+  outcome.strapLevels = StrapLevels(chipset, outcome.pchDeviceId);
+
+  outcome.entryStatus = boot.EntryStatus();
+  outcome.smmBase = firmware.FindInterface(kSmmBase2ProtocolGuid) != nullptr;
+  outcome.riserId = boot.RiserIdSeen();
+  outcome.slotRecordsLeft = boot.SlotRecordsLeft();
+  for (const SmbiosRecordDouble::Read &read : Services().smbios.Reads()) {
+    if (read.type == 9) {
+      outcome.slotRecordReads.push_back(
+          {read.instance, read.valueIn, read.status});
+    }
+  }
+  for (const ServiceCall &call :
+       firmware.CallsTo("SmbiosRecordService.DeleteRecord")) {
+    const auto handle = static_cast<uint16_t>(call.args[0]);
+    outcome.slotRecordsDeleted.push_back(
+        {PositionOf(boot.OriginalSlotHandles(), handle), handle, call.status});
+  }
+  for (const StringReplacement &replacement :
+       Services().setupStrings.Replacements()) {
+    outcome.setupStrings.push_back(
+        {static_cast<uint16_t>(replacement.id), replacement.text});
+  }
+
+  outcome.gppB0Before = boot.GppB0Before();
+  outcome.gppB0After = boot.GppB0Now();
+  outcome.sidebandMessages = chipset.SidebandMessages();
+  for (const ServiceCall &call :
+       firmware.CallsTo("PciLocationService.LookupBridge")) {
+    outcome.bridgeLookups.push_back(
+        {call.args[0], static_cast<uint16_t>(call.status)});
+  }
+  outcome.boardService = boot.LastAnswer();
+
+  outcome.openEvents = firmware.OpenEventCount();
+  outcome.poolBuffersUnfreed = firmware.OutstandingPoolBuffers();
+  outcome.violations = firmware.Violations();
+  outcome.chipsetFlags = chipset.Flags();
+  outcome.accessCount = chipset.Trace().AccessCount();
+  outcome.accesses = chipset.Trace().Entries();
+  outcome.calls = firmware.Calls();
+  return outcome;
+}
+
+}  // namespace sim

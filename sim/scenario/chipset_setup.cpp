@@ -1,0 +1,63 @@
+#include "sim/scenario/chipset_setup.h"
+
+#include "sim/facts/board.h"
+
+namespace sim {
+
+namespace {
+
+constexpr PadCode kGppK0 = 0x030A0000;
+
+bool IsLpDeviceId(uint16_t id) {
+  return SeriesOfLpcDeviceId(id) == kPchSeriesLp;
+}
+
+P2sbState StateOf(P2sbBehaviour behaviour) {
+  switch (behaviour) {
+    case P2sbBehaviour::Absent:
+      return P2sbState::Absent;
+    case P2sbBehaviour::Stuck:
+      return P2sbState::Stuck;
+    case P2sbBehaviour::Error:
+      return P2sbState::CompletesWithError;
+    case P2sbBehaviour::Ok:
+      break;
+  }
+  return P2sbState::Ok;
+}
+
+}  // namespace
+
+// GPP_B0 is group 1, pad 0 in the layouts of both series.
+PadCode GppB0Of(const BoardSetup &setup) {
+  return IsLpDeviceId(setup.pchDeviceId) ? 0x04010000 : kPadGppB0;
+}
+
+void ConfigureChipset(ChipsetModel &chipset, const BoardSetup &setup) {
+  chipset.SetLpcDeviceId(setup.pchDeviceId);
+  if (!IsLpDeviceId(setup.pchDeviceId)) {
+    // The LP series has no GPP_K group: its straps are not wired.
+    for (uint32_t i = 0; i < setup.straps.size(); ++i) {
+      chipset.SetPadOwnership(kGppK0 + i, setup.strapOwners[i]);
+      chipset.SetPadRxLevel(kGppK0 + i, setup.straps[i] != 0);
+    }
+  }
+  const PadCode gppB0 = GppB0Of(setup);
+  chipset.SetPadOwnership(gppB0, setup.gppB0.owner);
+  chipset.SetPadDw0(gppB0, setup.gppB0.dw0);
+  chipset.SetPadTxLock(gppB0, setup.gppB0.txLocked);
+  chipset.SetP2sbState(StateOf(setup.p2sb), setup.p2sbCompletion);
+
+  for (size_t i = 0; i < setup.lan.size(); ++i) {
+    const facts::LanPort &port = facts::kLanPorts[i];
+    chipset.AddBridge(port.bridge, port.bus);
+    chipset.SetDeviceBehind(port.bus, setup.lan[i], setup.macs[i], port.bar0);
+  }
+
+  for (const auto &[address, value] : setup.registers) {
+    chipset.OverrideRegister(address, value);
+  }
+  chipset.SetReadsZeroEverywhere(setup.readsZero);
+}
+
+}  // namespace sim
