@@ -110,7 +110,7 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
   Configure(Chipset(), setup_);
   // The driver forms copy sources in 32-bit arithmetic: every such address
   // is the board's, and one that nothing decodes reads all-ones there.
-  Firmware().SetDeviceByteReader([](uint64_t address, uint8_t *out) {
+  Firmware().Memory().SetDeviceByteReader([](uint64_t address, uint8_t *out) {
     if (Chipset().ReadDeviceByte(address, out)) {
       return true;
     }
@@ -135,11 +135,11 @@ EFI_STATUS SimulatedBoot::RunEntry() {
 }
 
 void SimulatedBoot::Install(OutsideService service) {
-  Firmware().InstallProtocol(GuidOf(service), InterfaceOf(service));
+  Firmware().Protocols().Install(GuidOf(service), InterfaceOf(service));
 }
 
 void SimulatedBoot::SignalReadyToBoot() {
-  Firmware().SignalEventGroup(kReadyToBootEventGroupGuid);
+  Firmware().Events().SignalGroup(kReadyToBootEventGroupGuid);
 }
 
 LanAnswer SimulatedBoot::CallCollectOnboardLanMacs() {
@@ -147,7 +147,7 @@ LanAnswer SimulatedBoot::CallCollectOnboardLanMacs() {
   answer.first.fill(kCanary);
   answer.second.fill(kCanary);
   auto *board = static_cast<BoardServiceInterface *>(
-      Firmware().FindInterface(kBoardServiceProtocolGuid));
+      Firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
   if (board == nullptr || board->CollectOnboardLanMacs == nullptr) {
     answer.status = EFI_NOT_FOUND;
   } else {

@@ -1,6 +1,6 @@
 #include "sim/services/setup_string_double.h"
 
-#include "sim/firmware/firmware_model.h"
+#include "sim/firmware/service_host.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -9,10 +9,9 @@ namespace {
 
 EFI_STATUS EFIAPI ReplaceStringEntry(const CHAR8 *name, UINTN id,
                                      const CHAR8 *text) {
-  return Firmware().Serve(
+  return ServeRecorded(
       "SetupStringService.ReplaceString",
       {reinterpret_cast<uint64_t>(name), id, reinterpret_cast<uint64_t>(text)},
-      nullptr,
       [&] { return Services().setupStrings.ReplaceString(name, id, text); });
 }
 

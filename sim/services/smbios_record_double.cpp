@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sim/firmware/firmware_model.h"
+#include "sim/firmware/service_host.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -11,19 +11,18 @@ namespace {
 
 EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
                                         VOID **buffer, UINT16 *value) {
-  return Firmware().Serve("SmbiosRecordService.ReadRecordByType",
-                          {type, instance, reinterpret_cast<uint64_t>(buffer),
-                           reinterpret_cast<uint64_t>(value)},
-                          nullptr, [&] {
-                            return Services().smbios.ReadRecordByType(
-                                type, instance, buffer);
-                          });
+  return ServeRecorded("SmbiosRecordService.ReadRecordByType",
+                       {type, instance, reinterpret_cast<uint64_t>(buffer),
+                        reinterpret_cast<uint64_t>(value)},
+                       [&] {
+                         return Services().smbios.ReadRecordByType(
+                             type, instance, buffer);
+                       });
 }
 
 EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
-  return Firmware().Serve(
-      "SmbiosRecordService.DeleteRecord", {handle}, nullptr,
-      [&] { return Services().smbios.DeleteRecord(handle); });
+  return ServeRecorded("SmbiosRecordService.DeleteRecord", {handle},
+                       [&] { return Services().smbios.DeleteRecord(handle); });
 }
 
 SmbiosStructure SlotRecord(uint16_t handle, unsigned number) {
@@ -91,7 +90,7 @@ EFI_STATUS SmbiosRecordDouble::ReadRecordByType(UINT8 type, UINT8 instance,
     return EFI_INVALID_PARAMETER;
   }
   auto handOut = [buffer](const std::vector<uint8_t> &bytes) {
-    VOID *copy = Firmware().AllocatePoolBuffer(bytes.size());
+    VOID *copy = HandOutPoolBuffer(bytes.size());
     std::memcpy(copy, bytes.data(), bytes.size());
     *buffer = copy;
     return EFI_SUCCESS;

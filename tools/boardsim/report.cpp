@@ -154,7 +154,7 @@ json JsonReport(const sim::SimulatedBoot &boot, bool withCalls) {
   json deleted = json::array();
   const std::vector<uint16_t> &original = boot.OriginalSlotHandles();
   for (const sim::ServiceCall &call :
-       firmware.CallsTo("SmbiosRecordService.DeleteRecord")) {
+       firmware.Calls().To("SmbiosRecordService.DeleteRecord")) {
     const auto handle = static_cast<uint16_t>(call.args[0]);
     unsigned position = 0;
     for (size_t i = 0; i < original.size(); ++i) {
@@ -197,9 +197,9 @@ json JsonReport(const sim::SimulatedBoot &boot, bool withCalls) {
   report["lan"] = {{"status", Hex(lan.status, 16)},
                    {"first", HexBytes(lan.first)},
                    {"second", HexBytes(lan.second)}};
-  report["open_events"] = firmware.OpenEventCount();
-  report["pool_buffers_unfreed"] = firmware.OutstandingPoolBuffers();
-  report["violations"] = firmware.Violations();
+  report["open_events"] = firmware.Events().OpenCount();
+  report["pool_buffers_unfreed"] = firmware.Memory().OutstandingPoolBuffers();
+  report["violations"] = firmware.Calls().Violations();
   report["chipset_flags"] = chipset.Flags();
   report["access_count"] = chipset.Trace().AccessCount();
 
@@ -210,7 +210,7 @@ json JsonReport(const sim::SimulatedBoot &boot, bool withCalls) {
   report["accesses"] = accesses;
   if (withCalls) {
     json calls = json::array();
-    for (const sim::ServiceCall &call : firmware.Calls()) {
+    for (const sim::ServiceCall &call : firmware.Calls().All()) {
       calls.push_back(CallJson(call));
     }
     report["service_calls"] = calls;
@@ -319,7 +319,7 @@ std::string TextAccount(const json &report, const sim::BoardSetup &setup) {
 
 std::string TraceListing(const sim::SimulatedBoot &) {
   const auto &accesses = sim::Chipset().Trace().Entries();
-  const auto &calls = sim::Firmware().Calls();
+  const auto &calls = sim::Firmware().Calls().All();
   std::ostringstream out;
   size_t a = 0;
   size_t c = 0;
