@@ -85,6 +85,20 @@ TEST_F(FirmwareModelTest, ClosedEventIsNoLongerNotified) {
   EXPECT_EQ(firmware().Calls().TakeViolations().size(), 1U);
 }
 
+TEST_F(FirmwareModelTest, ClosingAnEventDropsItsNotifyRegistration) {
+  EFI_EVENT event = nullptr;
+  ASSERT_EQ(EFI_SUCCESS,
+            boot()->CreateEvent(0, TPL_CALLBACK, nullptr, nullptr, &event));
+  VOID *key = nullptr;
+  ASSERT_EQ(EFI_SUCCESS, boot()->RegisterProtocolNotify(GuidArg(kSomeProtocol),
+                                                        event, &key));
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
+  ASSERT_EQ(EFI_SUCCESS, boot()->CloseEvent(event));
+  VOID *found = nullptr;
+  EXPECT_EQ(EFI_NOT_FOUND,
+            boot()->LocateProtocol(GuidArg(kSomeProtocol), key, &found));
+}
+
 TEST_F(FirmwareModelTest, SignallingAGroupRunsEveryMemberOnce) {
   EFI_EVENT first = nullptr;
   EFI_EVENT second = nullptr;
