@@ -50,10 +50,9 @@ class CallLog {
   void FailCall(const std::string &service, EFI_STATUS status,
                 unsigned occurrence = 0);
   void ClearFaults() { faults_.clear(); }
-  // Counts a call of the service and returns the fault chosen for it.
-  std::optional<EFI_STATUS> TakeFault(const std::string &service);
 
-  // Double or foreign FreePool, invalid TPL changes, unknown events.
+  // Problems a real firmware would assert on or corrupt itself over:
+  // double or foreign FreePool, invalid TPL changes, unknown events.
   void ReportViolation(const std::string &what) { violations_.push_back(what); }
   const std::vector<std::string> &Violations() const { return violations_; }
   std::vector<std::string> TakeViolations() {
@@ -67,6 +66,9 @@ class CallLog {
     EFI_STATUS status;
     unsigned occurrence;
   };
+
+  // Counts a call of the service and returns the fault chosen for it.
+  std::optional<EFI_STATUS> TakeFault(const std::string &service);
 
   std::vector<ServiceCall> calls_;
   std::map<std::string, unsigned> callCounts_;
