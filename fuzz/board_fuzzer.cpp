@@ -386,7 +386,7 @@ bool ReadDeviceByte(uint64_t address, uint8_t *out) {
 // a byte written past them is caught, and bytes 0..2 of the first checked.
 void CallEntry4Direct() {
   auto *board = static_cast<BoardServiceInterface *>(
-      sim::Firmware().FindInterface(kBoardServiceProtocolGuid));
+      sim::Firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
   if (board == nullptr || board->CollectOnboardLanMacs == nullptr) {
     return;
   }
@@ -551,15 +551,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   sim::Services().smbios.SetReadSucceedsWithoutBuffer(
       scenario.readWithoutBuffer);
   for (const Fault &fault : scenario.faults) {
-    sim::Firmware().FailCall(fault.service, fault.status, fault.occurrence);
+    sim::Firmware().Calls().FailCall(fault.service, fault.status,
+                                     fault.occurrence);
   }
   if (scenario.otherTable) {
-    sim::Firmware().AddConfigurationTable(kAcpi20TableGuid, &tableStandIn[0]);
+    sim::Firmware().Protocols().AddConfigurationTable(kAcpi20TableGuid,
+                                                      &tableStandIn[0]);
   }
   if (scenario.hobList) {
-    sim::Firmware().AddConfigurationTable(kHobListGuid, &tableStandIn[1]);
+    sim::Firmware().Protocols().AddConfigurationTable(kHobListGuid,
+                                                      &tableStandIn[1]);
   }
-  sim::Firmware().SetDeviceByteReader(ReadDeviceByte);
+  sim::Firmware().Memory().SetDeviceByteReader(ReadDeviceByte);
   if (kHostile) {
     sim::Chipset().SetReadSource(
         [&in](uint64_t, uint8_t width) -> std::optional<uint32_t> {
@@ -594,7 +597,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                            : sim::HardwareReads::Modelled)) {
     findings.push_back(std::move(broken));
   }
-  for (const std::string &violation : sim::Firmware().Violations()) {
+  for (const std::string &violation : sim::Firmware().Calls().Violations()) {
     const std::string finding = "firmware: " + violation;
     if (std::find(findings.begin(), findings.end(), finding) ==
         findings.end()) {

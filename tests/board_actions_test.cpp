@@ -18,8 +18,8 @@ constexpr uint16_t kLp = 0x9D84;
 constexpr uint16_t kUndetected = 0x1234;
 
 void FailNextLookup() {
-  sim::Firmware().FailCall("LocateProtocol", EFI_NOT_FOUND,
-                           CountCalls("LocateProtocol") + 1);
+  sim::Firmware().Calls().FailCall("LocateProtocol", EFI_NOT_FOUND,
+                                   CountCalls("LocateProtocol") + 1);
 }
 
 struct RiserCase {
@@ -55,7 +55,7 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
   }
   std::vector<uint16_t> deleted;
   for (const auto &call :
-       sim::Firmware().CallsTo("SmbiosRecordService.DeleteRecord")) {
+       sim::Firmware().Calls().To("SmbiosRecordService.DeleteRecord")) {
     deleted.push_back(static_cast<uint16_t>(call.args[0]));
   }
   EXPECT_EQ(deleted, expectedHandles);
@@ -74,7 +74,7 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
     EXPECT_EQ(replacements[1].text,
               "Enable or Disable " + model + " OPROM option.");
   }
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 0U);
   ExpectSoundBoot(boot);
 }
 
@@ -117,14 +117,14 @@ TEST(SlotRecords, FewerRecordsSkipTheMissingInstance) {
   SimulatedBoot boot(setup);
   boot.Play();
   const auto reads =
-      sim::Firmware().CallsTo("SmbiosRecordService.ReadRecordByType");
+      sim::Firmware().Calls().To("SmbiosRecordService.ReadRecordByType");
   ASSERT_EQ(reads.size(), 2U);
   EXPECT_EQ(reads[0].args[1], 3U);
   EXPECT_EQ(reads[0].status, EFI_NOT_FOUND);
   EXPECT_EQ(reads[1].args[1], 1U);
   EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
   EXPECT_EQ(CountCalls("FreePool"), 1U);
-  EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 1U);
+  EXPECT_EQ(sim::Firmware().Memory().PoolBuffersHandedOut(), 1U);
   ExpectSoundBoot(boot);
 }
 
@@ -133,7 +133,7 @@ TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
   const size_t otherRecords =
       sim::Services().smbios.Table().size() - boot.OriginalSlotHandles().size();
   boot.Play();
-  EXPECT_EQ(sim::Firmware().PoolBuffersHandedOut(), 2U);
+  EXPECT_EQ(sim::Firmware().Memory().PoolBuffersHandedOut(), 2U);
   EXPECT_EQ(CountCalls("FreePool"), 2U);
   EXPECT_EQ(sim::Services().smbios.Table().size(), otherRecords + 1);
   ExpectSoundBoot(boot);
@@ -170,12 +170,12 @@ TEST(SetupStrings, FailedLookupWaitsForTheNextInstallation) {
   FailNextLookup();
   boot.Install(OutsideService::SetupStrings);
   EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 3U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 3U);
 
   boot.Install(OutsideService::SetupStrings);
   boot.Install(OutsideService::SetupStrings);
   EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 
@@ -199,7 +199,7 @@ TEST(Services, InstalledBeforeTheEntryNeverPrunesOrRelabels) {
   boot.Play();
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
   EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);  // never signalled
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);  // never signalled
 }
 
 TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
@@ -216,7 +216,7 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
     EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
     EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
     EXPECT_EQ(boot.LastAnswer().status, EFI_SUCCESS);
-    EXPECT_EQ(sim::Firmware().OpenEventCount(), 0U);
+    EXPECT_EQ(sim::Firmware().Events().OpenCount(), 0U);
     ExpectSoundBoot(boot);
   }
 }
@@ -229,7 +229,7 @@ TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
   EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
   EXPECT_EQ(boot.LastAnswer().status, EFI_NOT_FOUND);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 

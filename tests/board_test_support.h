@@ -26,7 +26,7 @@ inline size_t CountAccesses(sim::AccessOp op, uint64_t address) {
 }
 
 inline size_t CountCalls(const std::string &service) {
-  return sim::Firmware().CallsTo(service).size();
+  return sim::Firmware().Calls().To(service).size();
 }
 
 // What every boot must leave behind, whatever the board.
@@ -34,7 +34,7 @@ inline void ExpectSoundBoot(const sim::SimulatedBoot &boot) {
   for (const std::string &broken : sim::CheckInvariants(boot)) {
     ADD_FAILURE() << broken;
   }
-  EXPECT_EQ(sim::Firmware().OutstandingPoolBuffers(), 0U);
+  EXPECT_EQ(sim::Firmware().Memory().OutstandingPoolBuffers(), 0U);
 }
 
 #endif

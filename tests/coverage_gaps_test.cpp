@@ -19,7 +19,7 @@ class CoverageGapsTest : public ModelTest {
     return DriverEntry(firmware().ImageHandle(), firmware().SystemTable());
   }
   static size_t CallCount(const std::string &service) {
-    return sim::Firmware().CallsTo(service).size();
+    return sim::Firmware().Calls().To(service).size();
   }
 };
 
@@ -41,8 +41,8 @@ TEST_F(CoverageGapsTest, GuidsDifferingOnlyInTheirLastByteAreUnequal) {
 TEST_F(CoverageGapsTest, AConfigurationTableOneByteOffIsNotTheHobList) {
   static int impostor;
   static int hobs;
-  firmware().AddConfigurationTable(NearHobListGuid(), &impostor);
-  firmware().AddConfigurationTable(kHobListGuid, &hobs);
+  firmware().Protocols().AddConfigurationTable(NearHobListGuid(), &impostor);
+  firmware().Protocols().AddConfigurationTable(kHobListGuid, &hobs);
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(HobList, &hobs);
 }
@@ -50,7 +50,7 @@ TEST_F(CoverageGapsTest, AConfigurationTableOneByteOffIsNotTheHobList) {
 TEST_F(CoverageGapsTest, AFoundHobListIsKeptWithoutAnotherSearch) {
   static int found;
   static int listed;
-  firmware().AddConfigurationTable(kHobListGuid, &listed);
+  firmware().Protocols().AddConfigurationTable(kHobListGuid, &listed);
   HobList = &found;
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(HobList, &found);
@@ -59,7 +59,7 @@ TEST_F(CoverageGapsTest, AFoundHobListIsKeptWithoutAnotherSearch) {
 TEST_F(CoverageGapsTest, ACachedSmmBaseIsAskedAgainWithoutALookup) {
   firmware().InstallSmmBase(TRUE);
   InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
-  ASSERT_EQ(SmmBaseCache, firmware().SmmBase());
+  ASSERT_EQ(SmmBaseCache, firmware().SmmBase().Interface());
   InSmmFlag = FALSE;
   InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
   EXPECT_EQ(CallCount("LocateProtocol"), 1U);
@@ -69,7 +69,7 @@ TEST_F(CoverageGapsTest, ACachedSmmBaseIsAskedAgainWithoutALookup) {
 
 TEST_F(CoverageGapsTest, AnSmmBaseFoundWithANullInterfaceIsNotCalled) {
   ASSERT_EQ(EFI_SUCCESS,
-            firmware().InstallProtocol(kSmmBase2ProtocolGuid, nullptr));
+            firmware().Protocols().Install(kSmmBase2ProtocolGuid, nullptr));
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(SmmBaseCache, nullptr);
   EXPECT_EQ(InSmmFlag, FALSE);
@@ -78,13 +78,13 @@ TEST_F(CoverageGapsTest, AnSmmBaseFoundWithANullInterfaceIsNotCalled) {
 
 TEST_F(CoverageGapsTest, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
-  const size_t openAtEntry = firmware().OpenEventCount();
+  const size_t openAtEntry = firmware().Events().OpenCount();
   sim::Chipset().Trace().Clear();
   ASSERT_EQ(EFI_SUCCESS,
-            firmware().InstallProtocol(kSetupStringServiceGuid, nullptr));
+            firmware().Protocols().Install(kSetupStringServiceGuid, nullptr));
   EXPECT_EQ(CallCount("LocateProtocol"), 2U);  // SMM base, then the service
   EXPECT_EQ(CallCount("CloseEvent"), 0U);
-  EXPECT_EQ(firmware().OpenEventCount(), openAtEntry);
+  EXPECT_EQ(firmware().Events().OpenCount(), openAtEntry);
   // Nothing was done for a service that cannot be called: not even the
   // straps were read.
   EXPECT_TRUE(sim::Chipset().Trace().Entries().empty());
@@ -92,15 +92,15 @@ TEST_F(CoverageGapsTest, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
 
 TEST_F(CoverageGapsTest, AnSmbiosServiceWithANullInterfaceIsNeverCalled) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
-  const size_t openAtEntry = firmware().OpenEventCount();
+  const size_t openAtEntry = firmware().Events().OpenCount();
   ASSERT_EQ(EFI_SUCCESS,
-            firmware().InstallProtocol(kSmbiosRecordServiceGuid, nullptr));
+            firmware().Protocols().Install(kSmbiosRecordServiceGuid, nullptr));
   // The event is closed first; then each of the two deletions locates the
   // service, finds no interface and stops there.
-  EXPECT_EQ(firmware().OpenEventCount(), openAtEntry - 1);
+  EXPECT_EQ(firmware().Events().OpenCount(), openAtEntry - 1);
   EXPECT_EQ(CallCount("LocateProtocol"), 3U);  // SMM base, then two
   EXPECT_EQ(CallCount("FreePool"), 0U);
-  EXPECT_EQ(firmware().OutstandingPoolBuffers(), 0U);
+  EXPECT_EQ(firmware().Memory().OutstandingPoolBuffers(), 0U);
 }
 
 }  // namespace

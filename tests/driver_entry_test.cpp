@@ -22,7 +22,7 @@ class DriverEntryTest : public ModelTest {
 
   std::vector<std::string> DriverCallNames() const {
     std::vector<std::string> names;
-    for (const sim::ServiceCall &call : firmware().Calls()) {
+    for (const sim::ServiceCall &call : firmware().Calls().All()) {
       if (call.caller == sim::Caller::Driver) {
         names.push_back(call.service);
       }
@@ -33,13 +33,16 @@ class DriverEntryTest : public ModelTest {
   static const sim::ServiceCall &Call(const std::string &service,
                                       size_t nth = 0) {
     static std::vector<sim::ServiceCall> calls;
-    calls = sim::Firmware().CallsTo(service);
+    calls = sim::Firmware().Calls().To(service);
     EXPECT_GT(calls.size(), nth) << service;
     return calls.at(nth);
   }
 
   static bool BoardServiceInstalled() {
-    return !sim::Firmware().HandlesWith(kBoardServiceProtocolGuid).empty();
+    return !sim::Firmware()
+                .Protocols()
+                .HandlesWith(kBoardServiceProtocolGuid)
+                .empty();
   }
 };
 
@@ -82,9 +85,9 @@ TEST_F(DriverEntryTest, MakesItsCallsInOrderWithTheirArguments) {
     const sim::ServiceCall &registration = Call("RegisterProtocolNotify", i);
     EXPECT_TRUE(GuidsEqual(*registration.guid, *notified[i]));
     const auto event = reinterpret_cast<EFI_EVENT>(registration.args[1]);
-    EXPECT_EQ(Address(firmware().NotifyOf(event)), notifies[i]);
+    EXPECT_EQ(Address(firmware().Events().NotifyOf(event)), notifies[i]);
   }
-  EXPECT_EQ(firmware().OpenEventCount(), 3U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 3U);
   EXPECT_TRUE(BoardServiceInstalled());
   EXPECT_EQ(sim::Chipset().Trace().AccessCount(), 0U);
 }
@@ -102,10 +105,10 @@ TEST_F(DriverEntryTest, AsksInSmmWithTheInterfaceFirst) {
   firmware().InstallSmmBase(TRUE);
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   const sim::ServiceCall &inSmm = Call("InSmm");
-  EXPECT_EQ(inSmm.args[0], Address(firmware().SmmBase()));
+  EXPECT_EQ(inSmm.args[0], Address(firmware().SmmBase().Interface()));
   EXPECT_EQ(inSmm.args[1], Address(&InSmmFlag));
   EXPECT_EQ(InSmmFlag, TRUE);
-  EXPECT_EQ(SmmBaseCache, firmware().SmmBase());
+  EXPECT_EQ(SmmBaseCache, firmware().SmmBase().Interface());
   std::vector<std::string> expected = kEntryCalls;
   expected.insert(expected.begin() + 1, "InSmm");
   EXPECT_EQ(DriverCallNames(), expected);
@@ -115,15 +118,15 @@ TEST_F(DriverEntryTest, WithoutSmmBaseTheFlagStaysFalse) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(InSmmFlag, FALSE);
   EXPECT_EQ(SmmBaseCache, nullptr);
-  EXPECT_TRUE(firmware().CallsTo("InSmm").empty());
+  EXPECT_TRUE(firmware().Calls().To("InSmm").empty());
 }
 
 TEST_F(DriverEntryTest, FindsTheHobListAmongConfigurationTables) {
   static int other;
   static int hobs;
   constexpr EFI_GUID kOther = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-  firmware().AddConfigurationTable(kOther, &other);
-  firmware().AddConfigurationTable(kHobListGuid, &hobs);
+  firmware().Protocols().AddConfigurationTable(kOther, &other);
+  firmware().Protocols().AddConfigurationTable(kHobListGuid, &hobs);
   RunEntry();
   EXPECT_EQ(HobList, &hobs);
 }
@@ -131,7 +134,7 @@ TEST_F(DriverEntryTest, FindsTheHobListAmongConfigurationTables) {
 TEST_F(DriverEntryTest, StartsNormallyWithoutAHobList) {
   constexpr EFI_GUID kOther = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   static int other;
-  firmware().AddConfigurationTable(kOther, &other);
+  firmware().Protocols().AddConfigurationTable(kOther, &other);
   EXPECT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(HobList, nullptr);
 }
@@ -150,8 +153,8 @@ class IgnoredFailureTest
       public ::testing::WithParamInterface<IgnoredFailure> {};
 
 TEST_P(IgnoredFailureTest, LaterStepsStillRunAndTheEntrySucceeds) {
-  firmware().FailCall(GetParam().service, EFI_OUT_OF_RESOURCES,
-                      GetParam().occurrence);
+  firmware().Calls().FailCall(GetParam().service, EFI_OUT_OF_RESOURCES,
+                              GetParam().occurrence);
   EXPECT_EQ(EFI_SUCCESS, RunEntry());
   std::vector<std::string> expected = kEntryCalls;
   const bool noStringEvent = std::string(GetParam().service) == "CreateEvent";
@@ -159,7 +162,7 @@ TEST_P(IgnoredFailureTest, LaterStepsStillRunAndTheEntrySucceeds) {
     expected.erase(expected.begin() + 4);  // nothing to register
   }
   EXPECT_EQ(DriverCallNames(), expected);
-  const sim::ServiceCall &last = firmware().Calls().back();
+  const sim::ServiceCall &last = firmware().Calls().All().back();
   ASSERT_EQ(last.service, "RegisterProtocolNotify");
   EXPECT_TRUE(GuidsEqual(*last.guid, kSmbiosRecordServiceGuid));
 }
@@ -189,9 +192,9 @@ class EntryStatusTest : public DriverEntryTest,
 
 TEST_P(EntryStatusTest, ReturnsTheStatusOfTheLastStepThatDecides) {
   const StatusRule &rule = GetParam();
-  firmware().FailCall(rule.service, rule.status, 2);
+  firmware().Calls().FailCall(rule.service, rule.status, 2);
   EXPECT_EQ(rule.status, RunEntry());
-  EXPECT_EQ(firmware().CallsTo("RegisterProtocolNotify").size(),
+  EXPECT_EQ(firmware().Calls().To("RegisterProtocolNotify").size(),
             rule.registersSmbios ? 2U : 1U);
 }
 
@@ -208,62 +211,64 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(DriverEntryTest, ErrorEntryWithdrawsWhatItInstalled) {
-  firmware().FailCall("RegisterProtocolNotify", EFI_OUT_OF_RESOURCES, 2);
+  firmware().Calls().FailCall("RegisterProtocolNotify", EFI_OUT_OF_RESOURCES,
+                              2);
   EXPECT_EQ(EFI_OUT_OF_RESOURCES, RunEntry());
   EXPECT_FALSE(BoardServiceInstalled());
-  EXPECT_EQ(firmware().OpenEventCount(), 0U);
-  EXPECT_EQ(firmware().CallsTo("UninstallProtocolInterface").size(), 1U);
-  EXPECT_EQ(firmware().CallsTo("CloseEvent").size(), 3U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 0U);
+  EXPECT_EQ(firmware().Calls().To("UninstallProtocolInterface").size(), 1U);
+  EXPECT_EQ(firmware().Calls().To("CloseEvent").size(), 3U);
 
   // Nothing of the unloaded image runs any more.
   static int service;
-  firmware().InstallProtocol(kSetupStringServiceGuid, &service);
-  firmware().InstallProtocol(kSmbiosRecordServiceGuid, &service);
-  firmware().SignalEventGroup(kReadyToBootEventGroupGuid);
-  EXPECT_EQ(firmware().CallsTo("CloseEvent").size(), 3U);
+  firmware().Protocols().Install(kSetupStringServiceGuid, &service);
+  firmware().Protocols().Install(kSmbiosRecordServiceGuid, &service);
+  firmware().Events().SignalGroup(kReadyToBootEventGroupGuid);
+  EXPECT_EQ(firmware().Calls().To("CloseEvent").size(), 3U);
 }
 
 TEST_F(DriverEntryTest, ErrorEntryWithdrawsOnlyWhatExists) {
-  firmware().FailCall("InstallProtocolInterface", EFI_OUT_OF_RESOURCES);
-  firmware().FailCall("CreateEventEx", EFI_OUT_OF_RESOURCES);
-  firmware().FailCall("CreateEvent", EFI_OUT_OF_RESOURCES, 2);
+  firmware().Calls().FailCall("InstallProtocolInterface", EFI_OUT_OF_RESOURCES);
+  firmware().Calls().FailCall("CreateEventEx", EFI_OUT_OF_RESOURCES);
+  firmware().Calls().FailCall("CreateEvent", EFI_OUT_OF_RESOURCES, 2);
   EXPECT_EQ(EFI_OUT_OF_RESOURCES, RunEntry());
-  EXPECT_TRUE(firmware().CallsTo("UninstallProtocolInterface").empty());
-  ASSERT_EQ(firmware().CallsTo("CloseEvent").size(), 1U);
-  EXPECT_EQ(firmware().OpenEventCount(), 0U);
+  EXPECT_TRUE(firmware().Calls().To("UninstallProtocolInterface").empty());
+  ASSERT_EQ(firmware().Calls().To("CloseEvent").size(), 1U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 0U);
 }
 
 TEST_F(DriverEntryTest, WarningEntryKeepsItsHooks) {
-  firmware().FailCall("RegisterProtocolNotify", EFI_WARN_UNKNOWN_GLYPH, 2);
+  firmware().Calls().FailCall("RegisterProtocolNotify", EFI_WARN_UNKNOWN_GLYPH,
+                              2);
   EXPECT_EQ(EFI_WARN_UNKNOWN_GLYPH, RunEntry());
   EXPECT_TRUE(BoardServiceInstalled());
-  EXPECT_EQ(firmware().OpenEventCount(), 3U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 3U);
 }
 
 TEST_F(DriverEntryTest, ServicesInstalledBeforeTheEntryAreNotNotified) {
   static int strings;
   static int smbios;
-  firmware().InstallProtocol(kSetupStringServiceGuid, &strings);
-  firmware().InstallProtocol(kSmbiosRecordServiceGuid, &smbios);
+  firmware().Protocols().Install(kSetupStringServiceGuid, &strings);
+  firmware().Protocols().Install(kSmbiosRecordServiceGuid, &smbios);
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(DriverCallNames(), kEntryCalls);
-  EXPECT_EQ(firmware().OpenEventCount(), 3U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 3U);
 }
 
 TEST_F(DriverEntryTest, ServiceInstalledAfterTheEntryRunsItsNotification) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
-  const size_t before = firmware().Calls().size();
-  firmware().InstallProtocol(kSmbiosRecordServiceGuid,
-                             sim::Services().smbios.Interface());
-  ASSERT_GT(firmware().Calls().size(), before + 1);
-  EXPECT_EQ(firmware().Calls()[before + 1].service, "CloseEvent");
-  EXPECT_EQ(firmware().OpenEventCount(), 2U);
+  const size_t before = firmware().Calls().All().size();
+  firmware().Protocols().Install(kSmbiosRecordServiceGuid,
+                                 sim::Services().smbios.Interface());
+  ASSERT_GT(firmware().Calls().All().size(), before + 1);
+  EXPECT_EQ(firmware().Calls().All()[before + 1].service, "CloseEvent");
+  EXPECT_EQ(firmware().Events().OpenCount(), 2U);
 }
 
 TEST_F(DriverEntryTest, BoardServiceStubEntriesAnswerAsTheyShould) {
   RunEntry();
   auto *board = static_cast<BoardServiceInterface *>(
-      firmware().FindInterface(kBoardServiceProtocolGuid));
+      firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
   ASSERT_EQ(board, &BoardServiceProtocol);
   EXPECT_EQ(board->Entry0(), FALSE);
   EXPECT_EQ(board->Entry2(), FALSE);

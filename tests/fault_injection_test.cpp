@@ -49,7 +49,7 @@ std::vector<CallSite> CallSitesOfAFullBoot() {
                                            "PciLocationService.LookupBridge"};
   std::map<std::string, unsigned> seen;
   std::vector<CallSite> sites;
-  for (const sim::ServiceCall &call : sim::Firmware().Calls()) {
+  for (const sim::ServiceCall &call : sim::Firmware().Calls().All()) {
     if (call.caller == sim::Caller::Driver && !voidCalls.count(call.service)) {
       sites.push_back({call.service, ++seen[call.service]});
     }
@@ -138,7 +138,7 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
     for (EFI_STATUS status : statuses) {
       SCOPED_TRACE(site.Label() + " -> " + sim::FormatStatus(status));
       SimulatedBoot boot(FaultBoard());
-      sim::Firmware().FailCall(site.service, status, site.occurrence);
+      sim::Firmware().Calls().FailCall(site.service, status, site.occurrence);
       boot.Play();
       ++runs;
 
@@ -152,7 +152,10 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
                 expected.replaceCalls);
       EXPECT_EQ((boot.GppB0Now().dw0 & 1) == 0, expected.gppB0Driven);
       EXPECT_EQ(boot.LastAnswer().status, expected.lan);
-      EXPECT_EQ(sim::Firmware().HandlesWith(kBoardServiceProtocolGuid).empty(),
+      EXPECT_EQ(sim::Firmware()
+                    .Protocols()
+                    .HandlesWith(kBoardServiceProtocolGuid)
+                    .empty(),
                 !expected.boardService);
     }
   }

@@ -48,22 +48,22 @@ class FirmwareModelTest : public ModelTest {
 };
 
 TEST_F(FirmwareModelTest, ProtocolNotifySignalsOnlyForLaterInstallations) {
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
   NotifyOnInstall("watcher");
   EXPECT_TRUE(ran.empty());
 
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
   EXPECT_EQ(ran, std::vector<std::string>{"watcher"});
 }
 
 TEST_F(FirmwareModelTest, InstallationAtRaisedPriorityDefersTheNotify) {
   NotifyOnInstall("watcher");
   const EFI_TPL old = boot()->RaiseTPL(TPL_NOTIFY);
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
   EXPECT_TRUE(ran.empty());
   boot()->RestoreTPL(old);
   EXPECT_EQ(ran, std::vector<std::string>{"watcher"});
-  EXPECT_EQ(firmware().CurrentTpl(), TPL_APPLICATION);
+  EXPECT_EQ(firmware().Events().CurrentTpl(), TPL_APPLICATION);
 }
 
 TEST_F(FirmwareModelTest, NotifyNeverRunsInsideACallbackAtItsOwnPriority) {
@@ -79,10 +79,24 @@ TEST_F(FirmwareModelTest, NotifyNeverRunsInsideACallbackAtItsOwnPriority) {
 TEST_F(FirmwareModelTest, ClosedEventIsNoLongerNotified) {
   EFI_EVENT event = NotifyOnInstall("watcher");
   EXPECT_EQ(EFI_SUCCESS, boot()->CloseEvent(event));
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
   EXPECT_TRUE(ran.empty());
   EXPECT_EQ(EFI_INVALID_PARAMETER, boot()->SignalEvent(event));
-  EXPECT_EQ(firmware().TakeViolations().size(), 1U);
+  EXPECT_EQ(firmware().Calls().TakeViolations().size(), 1U);
+}
+
+TEST_F(FirmwareModelTest, ClosingAnEventDropsItsNotifyRegistration) {
+  EFI_EVENT event = nullptr;
+  ASSERT_EQ(EFI_SUCCESS,
+            boot()->CreateEvent(0, TPL_CALLBACK, nullptr, nullptr, &event));
+  VOID *key = nullptr;
+  ASSERT_EQ(EFI_SUCCESS, boot()->RegisterProtocolNotify(GuidArg(kSomeProtocol),
+                                                        event, &key));
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
+  ASSERT_EQ(EFI_SUCCESS, boot()->CloseEvent(event));
+  VOID *found = nullptr;
+  EXPECT_EQ(EFI_NOT_FOUND,
+            boot()->LocateProtocol(GuidArg(kSomeProtocol), key, &found));
 }
 
 TEST_F(FirmwareModelTest, SignallingAGroupRunsEveryMemberOnce) {
@@ -94,7 +108,7 @@ TEST_F(FirmwareModelTest, SignallingAGroupRunsEveryMemberOnce) {
                         &kSomeGroup, &second);
   boot()->SignalEvent(second);
   EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));
-  firmware().SignalEventGroup(kSomeGroup);
+  firmware().Events().SignalGroup(kSomeGroup);
   EXPECT_EQ(ran.size(), 4U);
 }
 
@@ -112,7 +126,7 @@ TEST_F(FirmwareModelTest, CreateEventRefusesWhatTheFirmwareRefuses) {
   EXPECT_EQ(EFI_INVALID_PARAMETER,
             boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, nullptr,
                                 nullptr, &event));
-  EXPECT_EQ(firmware().OpenEventCount(), 0U);
+  EXPECT_EQ(firmware().Events().OpenCount(), 0U);
 }
 
 TEST_F(FirmwareModelTest, PlainEventKeepsItsSignalUntilChecked) {
@@ -130,8 +144,8 @@ TEST_F(FirmwareModelTest, LocateProtocolFindsTheFirstInstance) {
   VOID *found = nullptr;
   EXPECT_EQ(EFI_NOT_FOUND,
             boot()->LocateProtocol(GuidArg(kSomeProtocol), nullptr, &found));
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
-  firmware().InstallProtocol(kSomeProtocol, &second);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
+  firmware().Protocols().Install(kSomeProtocol, &second);
   EXPECT_EQ(EFI_SUCCESS,
             boot()->LocateProtocol(GuidArg(kSomeProtocol), nullptr, &found));
   EXPECT_EQ(found, &instance_);
@@ -148,23 +162,23 @@ TEST_F(FirmwareModelTest, InstallOnNullHandleCreatesOneAndUninstallRemovesIt) {
                                              EFI_NATIVE_INTERFACE, &instance_));
   EXPECT_EQ(EFI_SUCCESS, boot()->UninstallProtocolInterface(
                              handle, GuidArg(kSomeProtocol), &instance_));
-  EXPECT_TRUE(firmware().HandlesWith(kSomeProtocol).empty());
+  EXPECT_TRUE(firmware().Protocols().HandlesWith(kSomeProtocol).empty());
 }
 
 TEST_F(FirmwareModelTest, PoolBufferFreedTwiceIsReported) {
-  VOID *buffer = firmware().AllocatePoolBuffer(16);
-  EXPECT_EQ(firmware().OutstandingPoolBuffers(), 1U);
+  VOID *buffer = firmware().Memory().AllocatePoolBuffer(16);
+  EXPECT_EQ(firmware().Memory().OutstandingPoolBuffers(), 1U);
   EXPECT_EQ(EFI_SUCCESS, boot()->FreePool(buffer));
   EXPECT_EQ(EFI_INVALID_PARAMETER, boot()->FreePool(buffer));
   int foreign = 0;
   EXPECT_EQ(EFI_INVALID_PARAMETER, boot()->FreePool(&foreign));
-  EXPECT_EQ(firmware().OutstandingPoolBuffers(), 0U);
-  EXPECT_EQ(firmware().TakeViolations().size(), 2U);
+  EXPECT_EQ(firmware().Memory().OutstandingPoolBuffers(), 0U);
+  EXPECT_EQ(firmware().Calls().TakeViolations().size(), 2U);
 }
 
 TEST_F(FirmwareModelTest, InjectedErrorSkipsTheWorkAndWarningKeepsIt) {
-  firmware().FailCall("CreateEvent", EFI_OUT_OF_RESOURCES, 1);
-  firmware().FailCall("CreateEvent", EFI_WARN_DELETE_FAILURE, 2);
+  firmware().Calls().FailCall("CreateEvent", EFI_OUT_OF_RESOURCES, 1);
+  firmware().Calls().FailCall("CreateEvent", EFI_WARN_DELETE_FAILURE, 2);
   EFI_EVENT event = nullptr;
   EXPECT_EQ(EFI_OUT_OF_RESOURCES,
             boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify,
@@ -174,16 +188,16 @@ TEST_F(FirmwareModelTest, InjectedErrorSkipsTheWorkAndWarningKeepsIt) {
             boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, RecordNotify,
                                 nullptr, &event));
   EXPECT_NE(event, nullptr);
-  EXPECT_EQ(firmware().OpenEventCount(), 1U);
-  const auto calls = firmware().CallsTo("CreateEvent");
+  EXPECT_EQ(firmware().Events().OpenCount(), 1U);
+  const auto calls = firmware().Calls().To("CreateEvent");
   ASSERT_EQ(calls.size(), 2U);
   EXPECT_TRUE(calls[0].injected);
   EXPECT_TRUE(calls[1].injected);
 }
 
 TEST_F(FirmwareModelTest, FailedLookupHandsBackNoInterface) {
-  firmware().InstallProtocol(kSomeProtocol, &instance_);
-  firmware().FailCall("LocateProtocol", EFI_NOT_FOUND);
+  firmware().Protocols().Install(kSomeProtocol, &instance_);
+  firmware().Calls().FailCall("LocateProtocol", EFI_NOT_FOUND);
   VOID *found = &instance_;
   EXPECT_EQ(EFI_NOT_FOUND,
             boot()->LocateProtocol(GuidArg(kSomeProtocol), nullptr, &found));

@@ -62,7 +62,7 @@ TEST_F(InvariantsTest, RecordBufferNeverFreedIsReported) {
   UINT16 value = 0;
   sim::Services().smbios.Interface()->ReadRecordByType(9, 1, &buffer, &value);
   EXPECT_TRUE(Reports(boot_, "freed 0 times"));
-  sim::Firmware().FreePool(buffer);
+  sim::Firmware().Memory().FreePool(buffer);
 }
 
 TEST_F(InvariantsTest, NotifyThatKeepsItsEventOpenIsReported) {
@@ -75,11 +75,12 @@ TEST_F(InvariantsTest, NotifyThatKeepsItsEventOpenIsReported) {
 
 TEST(Invariants, HooksLeftAfterAnErrorEntryAreReported) {
   SimulatedBoot boot(BoardSetup{});
-  sim::Firmware().FailCall("RegisterProtocolNotify", EFI_OUT_OF_RESOURCES, 2);
+  sim::Firmware().Calls().FailCall("RegisterProtocolNotify",
+                                   EFI_OUT_OF_RESOURCES, 2);
   boot.RunEntry();
   EXPECT_TRUE(sim::CheckInvariants(boot).empty());
-  sim::Firmware().InstallProtocol(kBoardServiceProtocolGuid,
-                                  &BoardServiceProtocol);
+  sim::Firmware().Protocols().Install(kBoardServiceProtocolGuid,
+                                      &BoardServiceProtocol);
   EXPECT_TRUE(Reports(boot, "still installed after an error entry"));
 }
 

@@ -18,8 +18,8 @@ class ModelTest : public ::testing::Test {
     sim::ResetDriverState();
   }
   void TearDown() override {
-    EXPECT_TRUE(firmware().Violations().empty())
-        << "first: " << firmware().Violations().front();
+    EXPECT_TRUE(firmware().Calls().Violations().empty())
+        << "first: " << firmware().Calls().Violations().front();
   }
   static sim::FirmwareModel &firmware() { return sim::Firmware(); }
   static EFI_BOOT_SERVICES *boot() { return sim::Firmware().BootServices(); }

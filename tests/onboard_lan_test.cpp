@@ -118,7 +118,7 @@ TEST(OnboardLan, FoundServiceIsCachedForLaterCalls) {
   boot.AskBoardService();
   EXPECT_EQ(CountCalls("LocateProtocol"), lookupsBefore + 1);
   const auto lookups =
-      sim::Firmware().CallsTo("PciLocationService.LookupBridge");
+      sim::Firmware().Calls().To("PciLocationService.LookupBridge");
   ASSERT_EQ(lookups.size(), 4U);
   EXPECT_EQ(lookups[0].args[0], 8U);
   EXPECT_EQ(lookups[1].args[0], 403U);

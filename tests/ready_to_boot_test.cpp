@@ -45,7 +45,7 @@ TEST_P(ReadyToBootTest, DrivesGppB0LowOnceWhenTheHostOwnsIt) {
   EXPECT_EQ(boot.GppB0Now().txLocked, c.txLocked);
   EXPECT_EQ(sim::Chipset().SidebandMessages().size(), c.sidebandMessages);
   EXPECT_EQ(CountCalls("CloseEvent"), 1U);
-  EXPECT_EQ(sim::Firmware().OpenEventCount(), 2U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 

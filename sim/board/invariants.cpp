@@ -108,7 +108,7 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
   NamedRegisters named;
   std::set<uint16_t> bridges;
   for (const ServiceCall &call :
-       firmware.CallsTo("PciLocationService.LookupBridge")) {
+       firmware.Calls().To("PciLocationService.LookupBridge")) {
     const auto bridge = static_cast<uint16_t>(call.status);
     named.AllowBridge(bridge);
     bridges.insert(bridge);
@@ -168,8 +168,8 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
 // handout owns the FreePool calls up to the next handout of its address.
 void CheckPool(const FirmwareModel &firmware,
                std::vector<std::string> &broken) {
-  const std::vector<ServiceCall> &calls = firmware.Calls();
-  const auto &handouts = firmware.PoolHandouts();
+  const std::vector<ServiceCall> &calls = firmware.Calls().All();
+  const auto &handouts = firmware.Memory().PoolHandouts();
   for (size_t h = 0; h < handouts.size(); ++h) {
     const auto address = reinterpret_cast<uint64_t>(handouts[h].buffer);
     size_t end = calls.size();
@@ -190,7 +190,7 @@ void CheckPool(const FirmwareModel &firmware,
                        std::to_string(frees) + " times");
     }
   }
-  for (const std::string &violation : firmware.Violations()) {
+  for (const std::string &violation : firmware.Calls().Violations()) {
     broken.push_back("firmware: " + violation);
   }
 }
@@ -198,8 +198,8 @@ void CheckPool(const FirmwareModel &firmware,
 // A notify function that did its work must have closed its own event.
 void CheckEvents(const FirmwareModel &firmware,
                  std::vector<std::string> &broken) {
-  const std::vector<ServiceCall> &calls = firmware.Calls();
-  for (const FirmwareModel::NotifyRun &run : firmware.NotifyRuns()) {
+  const std::vector<ServiceCall> &calls = firmware.Calls().All();
+  for (const EventQueue::NotifyRun &run : firmware.Events().NotifyRuns()) {
     bool closed = false;
     bool serviceFound = false;
     for (size_t i = run.firstCall; i < run.endCall; ++i) {
@@ -225,7 +225,7 @@ void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
   if (!EFI_ERROR(boot.EntryStatus())) {
     return;
   }
-  const std::vector<ServiceCall> &calls = firmware.Calls();
+  const std::vector<ServiceCall> &calls = firmware.Calls().All();
   auto failed = [&](auto matches) {
     for (const ServiceCall &call : calls) {
       if (matches(call) && EFI_ERROR(call.status)) {
@@ -234,13 +234,14 @@ void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
     }
     return false;
   };
-  if (!firmware.HandlesWith(kBoardServiceProtocolGuid).empty() &&
+  if (!firmware.Protocols().HandlesWith(kBoardServiceProtocolGuid).empty() &&
       !failed([](const ServiceCall &call) {
         return call.service == "UninstallProtocolInterface";
       })) {
     broken.push_back("board service still installed after an error entry");
   }
-  if (firmware.OpenEventCount() != 0 && !failed([](const ServiceCall &call) {
+  if (firmware.Events().OpenCount() != 0 &&
+      !failed([](const ServiceCall &call) {
         return call.service == "CloseEvent";
       })) {
     broken.push_back("driver events still open after an error entry");

@@ -55,7 +55,7 @@ VOID *InterfaceOf(OutsideService service) {
 
 BoardServiceInterface *BoardService() {
   return static_cast<BoardServiceInterface *>(
-      Firmware().FindInterface(kBoardServiceProtocolGuid));
+      Firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
 }
 
 // The driver forms copy sources in 32-bit arithmetic: every such address is
@@ -80,7 +80,7 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
   ResetDriverState();
 
   ConfigureChipset(Chipset(), setup_);
-  Firmware().SetDeviceByteReader(ReadBoardByte);
+  Firmware().Memory().SetDeviceByteReader(ReadBoardByte);
   if (setup_.smmBase) {
     Firmware().InstallSmmBase(FALSE);
   }
@@ -94,13 +94,15 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
     Services().pciLocation.MapKey(key, bridge);
   }
   for (const InjectedFault &fault : setup_.faults) {
-    Firmware().FailCall(fault.service, fault.status, fault.occurrence);
+    Firmware().Calls().FailCall(fault.service, fault.status, fault.occurrence);
   }
   for (ConfigurationTable table : setup_.configurationTables) {
     if (table == ConfigurationTable::HobList) {
-      Firmware().AddConfigurationTable(kHobListGuid, &tableStandIn[1]);
+      Firmware().Protocols().AddConfigurationTable(kHobListGuid,
+                                                   &tableStandIn[1]);
     } else {
-      Firmware().AddConfigurationTable(kAcpi20TableGuid, &tableStandIn[0]);
+      Firmware().Protocols().AddConfigurationTable(kAcpi20TableGuid,
+                                                   &tableStandIn[0]);
     }
   }
   originalSlotHandles_ = smbios.SlotHandles();
@@ -154,11 +156,11 @@ EFI_STATUS SimulatedBoot::RunEntry() {
 }
 
 void SimulatedBoot::Install(OutsideService service) {
-  Firmware().InstallProtocol(GuidOf(service), InterfaceOf(service));
+  Firmware().Protocols().Install(GuidOf(service), InterfaceOf(service));
 }
 
 void SimulatedBoot::SignalReadyToBoot() {
-  Firmware().SignalEventGroup(kReadyToBootEventGroupGuid);
+  Firmware().Events().SignalGroup(kReadyToBootEventGroupGuid);
 }
 
 BoardServiceAnswer SimulatedBoot::AskBoardService() {

@@ -1,5 +1,5 @@
 // The boot-services functions as the driver calls them: each records the
-// call in the firmware model and forwards to it.
+// call in the firmware's call log and forwards to the part that serves it.
 #include "sim/firmware/boot_services_table.h"
 
 #include <type_traits>
@@ -21,42 +21,43 @@ uint64_t Arg(T value) {
 
 EFI_TPL EFIAPI RaiseTplEntry(EFI_TPL newTpl) {
   FirmwareModel &firmware = Firmware();
-  const size_t index = firmware.Record("RaiseTPL", {newTpl});
-  const EFI_TPL old = firmware.RaiseTpl(newTpl);
-  firmware.Finish(index, old, false);
+  const size_t index = firmware.Calls().Record("RaiseTPL", {newTpl});
+  const EFI_TPL old = firmware.Events().RaiseTpl(newTpl);
+  firmware.Calls().Finish(index, old, false);
   return old;
 }
 
 VOID EFIAPI RestoreTplEntry(EFI_TPL oldTpl) {
   FirmwareModel &firmware = Firmware();
-  const size_t index = firmware.Record("RestoreTPL", {oldTpl});
-  firmware.Finish(index, EFI_SUCCESS, false);
-  firmware.RestoreTpl(oldTpl);
+  const size_t index = firmware.Calls().Record("RestoreTPL", {oldTpl});
+  firmware.Calls().Finish(index, EFI_SUCCESS, false);
+  firmware.Events().RestoreTpl(oldTpl);
 }
 
 EFI_STATUS EFIAPI AllocatePoolEntry(EFI_MEMORY_TYPE type, UINTN size,
                                     VOID **buffer) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
+  return firmware.Calls().Serve(
       "AllocatePool", {Arg(type), size, Arg(buffer)}, nullptr,
-      [&] { return firmware.AllocatePool(type, size, buffer); });
+      [&] { return firmware.Memory().AllocatePool(type, size, buffer); });
 }
 
 EFI_STATUS EFIAPI FreePoolEntry(VOID *buffer) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("FreePool", {Arg(buffer)}, nullptr,
-                        [&] { return firmware.FreePool(buffer); });
+  return firmware.Calls().Serve("FreePool", {Arg(buffer)}, nullptr, [&] {
+    return firmware.Memory().FreePool(buffer);
+  });
 }
 
 EFI_STATUS EFIAPI CreateEventEntry(UINT32 type, EFI_TPL notifyTpl,
                                    EFI_EVENT_NOTIFY notify, VOID *context,
                                    EFI_EVENT *event) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
+  return firmware.Calls().Serve(
       "CreateEvent", {type, notifyTpl, Arg(notify), Arg(context), Arg(event)},
       nullptr, [&] {
-        return firmware.CreateEvent(type, notifyTpl, notify, context, nullptr,
-                                    event);
+        return firmware.Events().CreateEvent(type, notifyTpl, notify, context,
+                                             nullptr, event);
       });
 }
 
@@ -65,31 +66,34 @@ EFI_STATUS EFIAPI CreateEventExEntry(UINT32 type, EFI_TPL notifyTpl,
                                      const VOID *context, const EFI_GUID *group,
                                      EFI_EVENT *event) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
+  return firmware.Calls().Serve(
       "CreateEventEx",
       {type, notifyTpl, Arg(notify), Arg(context), Arg(group), Arg(event)},
       group, [&] {
-        return firmware.CreateEvent(type, notifyTpl, notify, context, group,
-                                    event);
+        return firmware.Events().CreateEvent(type, notifyTpl, notify, context,
+                                             group, event);
       });
 }
 
 EFI_STATUS EFIAPI SignalEventEntry(EFI_EVENT event) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("SignalEvent", {Arg(event)}, nullptr,
-                        [&] { return firmware.SignalEvent(event); });
+  return firmware.Calls().Serve("SignalEvent", {Arg(event)}, nullptr, [&] {
+    return firmware.Events().SignalEvent(event);
+  });
 }
 
 EFI_STATUS EFIAPI CloseEventEntry(EFI_EVENT event) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("CloseEvent", {Arg(event)}, nullptr,
-                        [&] { return firmware.CloseEvent(event); });
+  return firmware.Calls().Serve("CloseEvent", {Arg(event)}, nullptr, [&] {
+    return firmware.Events().CloseEvent(event);
+  });
 }
 
 EFI_STATUS EFIAPI CheckEventEntry(EFI_EVENT event) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("CheckEvent", {Arg(event)}, nullptr,
-                        [&] { return firmware.CheckEvent(event); });
+  return firmware.Calls().Serve("CheckEvent", {Arg(event)}, nullptr, [&] {
+    return firmware.Events().CheckEvent(event);
+  });
 }
 
 EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
@@ -97,10 +101,11 @@ EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
                                                 EFI_INTERFACE_TYPE type,
                                                 VOID *interface) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
+  return firmware.Calls().Serve(
       "InstallProtocolInterface",
       {Arg(handle), Arg(guid), Arg(type), Arg(interface)}, guid, [&] {
-        return firmware.InstallProtocolInterface(handle, guid, type, interface);
+        return firmware.Protocols().InstallProtocolInterface(handle, guid, type,
+                                                             interface);
       });
 }
 
@@ -108,44 +113,51 @@ EFI_STATUS EFIAPI UninstallProtocolInterfaceEntry(EFI_HANDLE handle,
                                                   EFI_GUID *guid,
                                                   VOID *interface) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("UninstallProtocolInterface",
-                        {Arg(handle), Arg(guid), Arg(interface)}, guid, [&] {
-                          return firmware.UninstallProtocolInterface(
-                              handle, guid, interface);
-                        });
+  return firmware.Calls().Serve(
+      "UninstallProtocolInterface", {Arg(handle), Arg(guid), Arg(interface)},
+      guid, [&] {
+        return firmware.Protocols().UninstallProtocolInterface(handle, guid,
+                                                               interface);
+      });
 }
 
 EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
                                       VOID **interface) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
-      "HandleProtocol", {Arg(handle), Arg(guid), Arg(interface)}, guid,
-      [&] { return firmware.HandleProtocol(handle, guid, interface); });
+  return firmware.Calls().Serve(
+      "HandleProtocol", {Arg(handle), Arg(guid), Arg(interface)}, guid, [&] {
+        return firmware.Protocols().HandleProtocol(handle, guid, interface);
+      });
 }
 
 EFI_STATUS EFIAPI RegisterProtocolNotifyEntry(EFI_GUID *guid, EFI_EVENT event,
                                               VOID **registration) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve("RegisterProtocolNotify",
-                        {Arg(guid), Arg(event), Arg(registration)}, guid, [&] {
-                          return firmware.RegisterProtocolNotify(guid, event,
-                                                                 registration);
-                        });
+  return firmware.Calls().Serve(
+      "RegisterProtocolNotify", {Arg(guid), Arg(event), Arg(registration)},
+      guid, [&] {
+        return firmware.Protocols().RegisterProtocolNotify(guid, event,
+                                                           registration);
+      });
 }
 
 EFI_STATUS EFIAPI InstallConfigurationTableEntry(EFI_GUID *guid, VOID *table) {
   FirmwareModel &firmware = Firmware();
-  return firmware.Serve(
-      "InstallConfigurationTable", {Arg(guid), Arg(table)}, guid,
-      [&] { return firmware.InstallConfigurationTable(guid, table); });
+  return firmware.Calls().Serve(
+      "InstallConfigurationTable", {Arg(guid), Arg(table)}, guid, [&] {
+        return firmware.Protocols().InstallConfigurationTable(guid, table);
+      });
 }
 
 EFI_STATUS EFIAPI LocateProtocolEntry(EFI_GUID *guid, VOID *registration,
                                       VOID **interface) {
   FirmwareModel &firmware = Firmware();
-  const EFI_STATUS status = firmware.Serve(
+  const EFI_STATUS status = firmware.Calls().Serve(
       "LocateProtocol", {Arg(guid), Arg(registration), Arg(interface)}, guid,
-      [&] { return firmware.LocateProtocol(guid, registration, interface); });
+      [&] {
+        return firmware.Protocols().LocateProtocol(guid, registration,
+                                                   interface);
+      });
   // A failed lookup hands back no interface, as the firmware's does.
   if (EFI_ERROR(status) && interface != nullptr) {
     *interface = nullptr;
@@ -155,17 +167,17 @@ EFI_STATUS EFIAPI LocateProtocolEntry(EFI_GUID *guid, VOID *registration,
 
 VOID EFIAPI CopyMemEntry(VOID *destination, VOID *source, UINTN length) {
   FirmwareModel &firmware = Firmware();
-  firmware.Serve("CopyMem", {Arg(destination), Arg(source), length}, nullptr,
-                 [&] {
-                   firmware.CopyMem(destination, source, length);
-                   return EFI_SUCCESS;
-                 });
+  firmware.Calls().Serve(
+      "CopyMem", {Arg(destination), Arg(source), length}, nullptr, [&] {
+        firmware.Memory().CopyMem(destination, source, length);
+        return EFI_SUCCESS;
+      });
 }
 
 VOID EFIAPI SetMemEntry(VOID *buffer, UINTN size, UINT8 value) {
   FirmwareModel &firmware = Firmware();
-  firmware.Serve("SetMem", {Arg(buffer), size, value}, nullptr, [&] {
-    firmware.SetMem(buffer, size, value);
+  firmware.Calls().Serve("SetMem", {Arg(buffer), size, value}, nullptr, [&] {
+    firmware.Memory().SetMem(buffer, size, value);
     return EFI_SUCCESS;
   });
 }

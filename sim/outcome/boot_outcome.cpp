@@ -51,7 +51,8 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
   outcome.strapLevels = StrapLevels(chipset, outcome.pchDeviceId);
 
   outcome.entryStatus = boot.EntryStatus();
-  outcome.smmBase = firmware.FindInterface(kSmmBase2ProtocolGuid) != nullptr;
+  outcome.smmBase =
+      firmware.Protocols().FindInterface(kSmmBase2ProtocolGuid) != nullptr;
   outcome.riserId = boot.RiserIdSeen();
   outcome.slotRecordsLeft = boot.SlotRecordsLeft();
   for (const SmbiosRecordDouble::Read &read : Services().smbios.Reads()) {
@@ -61,7 +62,7 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
     }
   }
   for (const ServiceCall &call :
-       firmware.CallsTo("SmbiosRecordService.DeleteRecord")) {
+       firmware.Calls().To("SmbiosRecordService.DeleteRecord")) {
     const auto handle = static_cast<uint16_t>(call.args[0]);
     outcome.slotRecordsDeleted.push_back(
         {PositionOf(boot.OriginalSlotHandles(), handle), handle, call.status});
@@ -76,19 +77,19 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
   outcome.gppB0After = boot.GppB0Now();
   outcome.sidebandMessages = chipset.SidebandMessages();
   for (const ServiceCall &call :
-       firmware.CallsTo("PciLocationService.LookupBridge")) {
+       firmware.Calls().To("PciLocationService.LookupBridge")) {
     outcome.bridgeLookups.push_back(
         {call.args[0], static_cast<uint16_t>(call.status)});
   }
   outcome.boardService = boot.LastAnswer();
 
-  outcome.openEvents = firmware.OpenEventCount();
-  outcome.poolBuffersUnfreed = firmware.OutstandingPoolBuffers();
-  outcome.violations = firmware.Violations();
+  outcome.openEvents = firmware.Events().OpenCount();
+  outcome.poolBuffersUnfreed = firmware.Memory().OutstandingPoolBuffers();
+  outcome.violations = firmware.Calls().Violations();
   outcome.chipsetFlags = chipset.Flags();
   outcome.accessCount = chipset.Trace().AccessCount();
   outcome.accesses = chipset.Trace().Entries();
-  outcome.calls = firmware.Calls();
+  outcome.calls = firmware.Calls().All();
   return outcome;
 }
 

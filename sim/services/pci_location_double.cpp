@@ -1,7 +1,7 @@
 #include "sim/services/pci_location_double.h"
 
 #include "sim/facts/board.h"
-#include "sim/firmware/firmware_model.h"
+#include "sim/firmware/service_host.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -9,12 +9,9 @@ namespace sim {
 namespace {
 
 UINT32 EFIAPI LookupBridgeEntry(UINTN key) {
-  FirmwareModel &firmware = Firmware();
-  const size_t index =
-      firmware.Record("PciLocationService.LookupBridge", {key});
-  const UINT32 bridge = Services().pciLocation.LookupBridge(key);
-  firmware.Finish(index, bridge, false);
-  return bridge;
+  return static_cast<UINT32>(
+      AnswerRecorded("PciLocationService.LookupBridge", {key},
+                     [&] { return Services().pciLocation.LookupBridge(key); }));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "sim/services/setup_string_double.h"
 
 #include "sim/facts/board.h"
-#include "sim/firmware/firmware_model.h"
+#include "sim/firmware/service_host.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -10,10 +10,9 @@ namespace {
 
 EFI_STATUS EFIAPI ReplaceStringEntry(const CHAR8 *name, UINTN id,
                                      const CHAR8 *text) {
-  return Firmware().Serve(
+  return ServeRecorded(
       "SetupStringService.ReplaceString",
       {reinterpret_cast<uint64_t>(name), id, reinterpret_cast<uint64_t>(text)},
-      nullptr,
       [&] { return Services().setupStrings.ReplaceString(name, id, text); });
 }
 

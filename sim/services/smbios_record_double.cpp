@@ -5,7 +5,7 @@
 
 #include "sim/facts/board.h"
 
-#include "sim/firmware/firmware_model.h"
+#include "sim/firmware/service_host.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -18,11 +18,11 @@ EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
   if (value != nullptr) {
     valueIn = *value;
   }
-  const EFI_STATUS status = Firmware().Serve(
+  const EFI_STATUS status = ServeRecorded(
       "SmbiosRecordService.ReadRecordByType",
       {type, instance, reinterpret_cast<uint64_t>(buffer),
        reinterpret_cast<uint64_t>(value)},
-      nullptr, [&] {
+      [&] {
         return Services().smbios.ReadRecordByType(type, instance, buffer);
       });
   Services().smbios.NoteRead({type, instance, valueIn, status});
@@ -30,9 +30,8 @@ EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
 }
 
 EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
-  return Firmware().Serve(
-      "SmbiosRecordService.DeleteRecord", {handle}, nullptr,
-      [&] { return Services().smbios.DeleteRecord(handle); });
+  return ServeRecorded("SmbiosRecordService.DeleteRecord", {handle},
+                       [&] { return Services().smbios.DeleteRecord(handle); });
 }
 
 std::string Designation(unsigned number) {
@@ -106,7 +105,7 @@ EFI_STATUS SmbiosRecordDouble::ReadRecordByType(UINT8 type, UINT8 instance,
     return EFI_INVALID_PARAMETER;
   }
   auto handOut = [buffer](const std::vector<uint8_t> &bytes) {
-    VOID *copy = Firmware().AllocatePoolBuffer(bytes.size());
+    VOID *copy = HandOutPoolBuffer(bytes.size());
     std::memcpy(copy, bytes.data(), bytes.size());
     *buffer = copy;
     return EFI_SUCCESS;

@@ -1,13 +1,18 @@
-// Pool buffers with accounting, and the memory services.
+#include "sim/firmware/memory_services.h"
+
 #include <cstdlib>
 #include <cstring>
 
-#include "sim/firmware/firmware_model.h"
-
 namespace sim {
 
-EFI_STATUS FirmwareModel::AllocatePool(EFI_MEMORY_TYPE type, UINTN size,
-                                       VOID **buffer) {
+MemoryServices::~MemoryServices() {
+  for (auto &[buffer, size] : pool_) {
+    std::free(buffer);
+  }
+}
+
+EFI_STATUS MemoryServices::AllocatePool(EFI_MEMORY_TYPE type, UINTN size,
+                                        VOID **buffer) {
   if (buffer == nullptr || type >= EfiMaxMemoryType) {
     return EFI_INVALID_PARAMETER;
   }
@@ -15,20 +20,21 @@ EFI_STATUS FirmwareModel::AllocatePool(EFI_MEMORY_TYPE type, UINTN size,
   return *buffer == nullptr ? EFI_OUT_OF_RESOURCES : EFI_SUCCESS;
 }
 
-VOID *FirmwareModel::AllocatePoolBuffer(size_t size) {
+VOID *MemoryServices::AllocatePoolBuffer(size_t size) {
   VOID *buffer = std::malloc(size == 0 ? 1 : size);
   if (buffer != nullptr) {
     pool_[buffer] = size;
     ++poolHandedOut_;
-    handouts_.push_back({buffer, calls_.empty() ? 0 : calls_.size() - 1});
+    handouts_.push_back(
+        {buffer, calls_.All().empty() ? 0 : calls_.All().size() - 1});
   }
   return buffer;
 }
 
-EFI_STATUS FirmwareModel::FreePool(VOID *buffer) {
+EFI_STATUS MemoryServices::FreePool(VOID *buffer) {
   auto found = pool_.find(buffer);
   if (found == pool_.end()) {
-    ReportViolation(
+    calls_.ReportViolation(
         "FreePool of a buffer that is not an outstanding pool "
         "buffer (freed twice, or never handed out)");
     return EFI_INVALID_PARAMETER;
@@ -38,8 +44,8 @@ EFI_STATUS FirmwareModel::FreePool(VOID *buffer) {
   return EFI_SUCCESS;
 }
 
-VOID FirmwareModel::CopyMem(VOID *destination, const VOID *source,
-                            UINTN length) {
+VOID MemoryServices::CopyMem(VOID *destination, const VOID *source,
+                             UINTN length) {
   auto *to = static_cast<uint8_t *>(destination);
   const auto *from = static_cast<const uint8_t *>(source);
   const auto fromAddress = reinterpret_cast<uint64_t>(source);
@@ -49,7 +55,7 @@ VOID FirmwareModel::CopyMem(VOID *destination, const VOID *source,
       to[0] = first;
       for (UINTN i = 1; i < length; ++i) {
         if (!deviceByteReader_(fromAddress + i, &to[i])) {
-          ReportViolation("CopyMem ran past the end of device memory");
+          calls_.ReportViolation("CopyMem ran past the end of device memory");
           return;
         }
       }
@@ -59,7 +65,7 @@ VOID FirmwareModel::CopyMem(VOID *destination, const VOID *source,
   std::memmove(to, from, length);
 }
 
-VOID FirmwareModel::SetMem(VOID *buffer, UINTN size, UINT8 value) {
+VOID MemoryServices::SetMem(VOID *buffer, UINTN size, UINT8 value) {
   std::memset(buffer, value, size);
 }
 

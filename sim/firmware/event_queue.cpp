@@ -1,7 +1,8 @@
-// Events and task priority with UEFI semantics: a signalled notify function
-// is queued and runs only while the priority is below its own.
+#include "sim/firmware/event_queue.h"
+
+#include <string>
+
 #include "platform/guids.h"
-#include "sim/firmware/firmware_model.h"
 
 namespace sim {
 
@@ -17,29 +18,28 @@ bool NotifiesOnSignal(UINT32 type) { return (type & EVT_NOTIFY_SIGNAL) != 0; }
 
 }  // namespace
 
-EFI_TPL FirmwareModel::RaiseTpl(EFI_TPL newTpl) {
+EFI_TPL EventQueue::RaiseTpl(EFI_TPL newTpl) {
   const EFI_TPL old = currentTpl_;
   if (newTpl < old || newTpl > TPL_HIGH_LEVEL) {
-    ReportViolation("RaiseTPL to " + std::to_string(newTpl) + " from " +
-                    std::to_string(old));
+    calls_.ReportViolation("RaiseTPL to " + std::to_string(newTpl) + " from " +
+                           std::to_string(old));
   }
   currentTpl_ = newTpl;
   return old;
 }
 
-VOID FirmwareModel::RestoreTpl(EFI_TPL oldTpl) {
+VOID EventQueue::RestoreTpl(EFI_TPL oldTpl) {
   if (oldTpl > currentTpl_) {
-    ReportViolation("RestoreTPL to " + std::to_string(oldTpl) + " above " +
-                    std::to_string(currentTpl_));
+    calls_.ReportViolation("RestoreTPL to " + std::to_string(oldTpl) +
+                           " above " + std::to_string(currentTpl_));
   }
   DispatchAbove(oldTpl);
   currentTpl_ = oldTpl;
 }
 
-EFI_STATUS FirmwareModel::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
-                                      EFI_EVENT_NOTIFY notify,
-                                      const VOID *context,
-                                      const EFI_GUID *group, EFI_EVENT *event) {
+EFI_STATUS EventQueue::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
+                                   EFI_EVENT_NOTIFY notify, const VOID *context,
+                                   const EFI_GUID *group, EFI_EVENT *event) {
   if (event == nullptr) {
     return EFI_INVALID_PARAMETER;
   }
@@ -49,7 +49,7 @@ EFI_STATUS FirmwareModel::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
        (notify == nullptr || !IsValidNotifyTpl(notifyTpl)))) {
     return EFI_INVALID_PARAMETER;
   }
-  const EFI_EVENT created = NewOpaque();
+  const EFI_EVENT created = opaque_.Next();
   Event record{type, notifyTpl, notify, context, std::nullopt};
   if (group != nullptr) {
     record.group = *group;
@@ -61,7 +61,7 @@ EFI_STATUS FirmwareModel::CreateEvent(UINT32 type, EFI_TPL notifyTpl,
 
 // Sets the signal state; a notify-signal event is queued for its notify
 // function, which clears the state again when it runs.
-VOID FirmwareModel::QueueEvent(EFI_EVENT event) {
+VOID EventQueue::QueueEvent(EFI_EVENT event) {
   Event &record = events_.at(event);
   if (record.signaled) {
     return;
@@ -70,7 +70,7 @@ VOID FirmwareModel::QueueEvent(EFI_EVENT event) {
   record.queueOrder = nextQueueOrder_++;
 }
 
-VOID FirmwareModel::SignalOne(EFI_EVENT event) {
+VOID EventQueue::MarkSignalled(EFI_EVENT event) {
   const Event &record = events_.at(event);
   // An event already signalled is left as it is, and so is its group.
   if (record.signaled) {
@@ -88,39 +88,40 @@ VOID FirmwareModel::SignalOne(EFI_EVENT event) {
   }
 }
 
-EFI_STATUS FirmwareModel::SignalEvent(EFI_EVENT event) {
+EFI_STATUS EventQueue::SignalEvent(EFI_EVENT event) {
   if (events_.count(event) == 0) {
-    ReportViolation("SignalEvent of an event that is not open");
+    calls_.ReportViolation("SignalEvent of an event that is not open");
     return EFI_INVALID_PARAMETER;
   }
-  SignalOne(event);
+  MarkSignalled(event);
   DispatchAbove(currentTpl_);
   return EFI_SUCCESS;
 }
 
-VOID FirmwareModel::SignalEventGroup(const EFI_GUID &group) {
-  const size_t index = Record("SignalEventGroup", {}, &group, Caller::Harness);
+VOID EventQueue::SignalGroup(const EFI_GUID &group) {
+  const size_t index =
+      calls_.Record("SignalEventGroup", {}, &group, Caller::Harness);
   for (auto &[member, other] : events_) {
     if (other.group && GuidsEqual(*other.group, group)) {
       QueueEvent(member);
     }
   }
   DispatchAbove(currentTpl_);
-  Finish(index, EFI_SUCCESS, false);
+  calls_.Finish(index, EFI_SUCCESS, false);
 }
 
-EFI_STATUS FirmwareModel::CloseEvent(EFI_EVENT event) {
+EFI_STATUS EventQueue::CloseEvent(EFI_EVENT event) {
   if (events_.erase(event) == 0) {
-    ReportViolation("CloseEvent of an event that is not open");
+    calls_.ReportViolation("CloseEvent of an event that is not open");
     return EFI_INVALID_PARAMETER;
   }
-  for (auto it = registrations_.begin(); it != registrations_.end();) {
-    it = it->second.event == event ? registrations_.erase(it) : std::next(it);
+  if (closeListener_) {
+    closeListener_(event);
   }
   return EFI_SUCCESS;
 }
 
-EFI_STATUS FirmwareModel::CheckEvent(EFI_EVENT event) {
+EFI_STATUS EventQueue::CheckEvent(EFI_EVENT event) {
   auto found = events_.find(event);
   if (found == events_.end()) {
     return EFI_INVALID_PARAMETER;
@@ -136,7 +137,7 @@ EFI_STATUS FirmwareModel::CheckEvent(EFI_EVENT event) {
   return EFI_SUCCESS;
 }
 
-VOID FirmwareModel::DispatchAbove(EFI_TPL tpl) {
+VOID EventQueue::DispatchAbove(EFI_TPL tpl) {
   const EFI_TPL resumeAt = currentTpl_;
   for (;;) {
     EFI_EVENT next = nullptr;
@@ -162,9 +163,9 @@ VOID FirmwareModel::DispatchAbove(EFI_TPL tpl) {
     VOID *context = const_cast<VOID *>(chosen.context);
     currentTpl_ = chosen.notifyTpl;
     const size_t run = notifyRuns_.size();
-    notifyRuns_.push_back({next, notify, calls_.size(), 0});
+    notifyRuns_.push_back({next, notify, calls_.All().size(), 0});
     notify(next, context);
-    notifyRuns_[run].endCall = calls_.size();
+    notifyRuns_[run].endCall = calls_.All().size();
   }
   currentTpl_ = resumeAt;
 }

@@ -1,0 +1,25 @@
+#include "sim/firmware/service_host.h"
+
+#include "sim/firmware/firmware_model.h"
+
+namespace sim {
+
+EFI_STATUS ServeRecorded(const std::string &service, std::vector<uint64_t> args,
+                         const std::function<EFI_STATUS()> &work) {
+  return Firmware().Calls().Serve(service, std::move(args), nullptr, work);
+}
+
+uint64_t AnswerRecorded(const std::string &service, std::vector<uint64_t> args,
+                        const std::function<uint64_t()> &work) {
+  CallLog &calls = Firmware().Calls();
+  const size_t index = calls.Record(service, std::move(args));
+  const uint64_t answer = work();
+  calls.Finish(index, answer, false);
+  return answer;
+}
+
+VOID *HandOutPoolBuffer(size_t size) {
+  return Firmware().Memory().AllocatePoolBuffer(size);
+}
+
+}  // namespace sim
