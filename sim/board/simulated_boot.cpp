@@ -9,6 +9,7 @@
 #include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
 
@@ -16,7 +17,7 @@ namespace sim {
 
 namespace {
 
-constexpr PadCode kGppK0 = 0x030A0000;
+constexpr PadCode kGppK0 = facts::PadCodeOf(facts::Series::H, facts::kGppK[0]);
 constexpr uint8_t kFirstLanBus = 2;
 constexpr uint8_t kSecondLanBus = 3;
 // In the private-register window beyond the GPIO ports (0x6A..0x6E), where
@@ -25,12 +26,13 @@ constexpr uint32_t kFirstLanBar0 = 0xFDF00000;
 constexpr uint32_t kSecondLanBar0 = 0xFDF20000;
 
 bool IsLpDeviceId(uint16_t id) {
-  return SeriesOfLpcDeviceId(id) == kPchSeriesLp;
+  return facts::SeriesOfLpcDeviceId(id) == facts::Series::Lp;
 }
 
 // GPP_B0 is group 1, pad 0 in the layouts of both series.
 PadCode GppB0Of(const BoardSetup &setup) {
-  return IsLpDeviceId(setup.pchDeviceId) ? 0x04010000 : kPadGppB0;
+  return facts::PadCodeOf(facts::SeriesOfLpcDeviceId(setup.pchDeviceId),
+                          facts::kGppB0);
 }
 
 void Configure(ChipsetModel &chipset, const BoardSetup &setup) {

@@ -4,9 +4,9 @@
 #include <map>
 #include <sstream>
 
-#include "gpio/group_tables.h"
-#include "platform/register_access.h"
 #include "sim/chipset/chipset_model.h"
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
 
@@ -15,9 +15,6 @@ namespace boardsim {
 namespace {
 
 using nlohmann::json;
-
-constexpr uint64_t kLpcDeviceId = 0xE00F8002;
-constexpr size_t kGppKGroup = 10;
 
 std::string Hex(uint64_t value, int digits) {
   char text[24];
@@ -62,10 +59,10 @@ const char *RiserName(unsigned id) {
 }
 
 const char *SeriesName(uint16_t deviceId) {
-  switch (SeriesOfLpcDeviceId(deviceId)) {
-    case kPchSeriesLp:
+  switch (facts::SeriesOfLpcDeviceId(deviceId)) {
+    case facts::Series::Lp:
       return "LP-series";
-    case kPchSeriesH:
+    case facts::Series::H:
       return "H-series";
     default:
       return "undetected-series";
@@ -125,15 +122,13 @@ std::string LanList(const std::string &hex, size_t countByte) {
 // scenario's named keys): the LPC device ID and the strap levels, which an
 // LP-series layout does not wire.
 json BoardJson(const sim::ChipsetModel &chipset) {
-  const auto id =
-      static_cast<uint16_t>(chipset.Peek(kLpcDeviceId, 16).value_or(0xFFFF));
+  const auto id = static_cast<uint16_t>(
+      chipset.Peek(facts::kLpcDeviceId, 16).value_or(0xFFFF));
   json straps = nullptr;
-  if (SeriesOfLpcDeviceId(id) != kPchSeriesLp) {
-    const GpioGroupRecord &gppK = kGpioGroupsH[kGppKGroup];
+  if (facts::SeriesOfLpcDeviceId(id) != facts::Series::Lp) {
     straps = json::array();
-    for (uint32_t pad = 0; pad < 4; ++pad) {
-      const uint64_t dw0 =
-          PrivateRegisterAddress(gppK.Port, gppK.PadCfg + 16 * pad);
+    for (const facts::GpioPad &pad : facts::kGppK) {
+      const uint64_t dw0 = facts::PadDw0(facts::Series::H, pad);
       straps.push_back((chipset.Peek(dw0).value_or(0) >> 1) & 1);
     }
   }
