@@ -16,18 +16,6 @@ inline constexpr PchSeries kPchSeriesH = 1;
 inline constexpr PchSeries kPchSeriesLp = 2;
 inline constexpr PchSeries kPchSeriesNotDetected = 0xFF;
 
-// The series a device ID of the LPC/eSPI controller names: its bits 15..5.
-constexpr PchSeries SeriesOfLpcDeviceId(UINT16 id) {
-  switch (id & 0xFFE0) {
-    case 0x9D80:
-      return kPchSeriesLp;
-    case 0xA300:
-      return kPchSeriesH;
-    default:
-      return kPchSeriesNotDetected;
-  }
-}
-
 inline constexpr UINT8 kChipsetIdH = 3;
 inline constexpr UINT8 kChipsetIdLp = 4;
 

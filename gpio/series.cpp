@@ -9,7 +9,13 @@ PchSeries GetPchSeries() {
     return SeriesCache;
   }
   const UINT16 lpcDeviceId = RegisterRead16(PciConfigAddress(0, 31, 0, 2));
-  const PchSeries series = SeriesOfLpcDeviceId(lpcDeviceId);
+  const UINT16 family = lpcDeviceId & 0xFFE0;
+  PchSeries series = kPchSeriesNotDetected;
+  if (family == 0x9D80) {
+    series = kPchSeriesLp;
+  } else if (family == 0xA300) {
+    series = kPchSeriesH;
+  }
   SeriesCache = series;
   return series;
 }

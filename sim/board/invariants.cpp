@@ -6,21 +6,26 @@
 
 #include "driver/board_actions.h"
 #include "driver/board_service_protocol.h"
-#include "gpio/group_tables.h"
 #include "platform/guids.h"
-#include "platform/register_access.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 
 namespace sim {
 
 namespace {
 
-constexpr uint32_t kLpcDeviceId = PciConfigAddress(0, 31, 0, 0x02);
-constexpr uint32_t kP2sbBase = PciConfigAddress(0, 31, 1, 0);
-constexpr uint32_t kGppB0Ownership = PrivateRegisterAddress(0x6E, 0x030);
-constexpr uint32_t kGppB0Dw0 = PrivateRegisterAddress(0x6E, 0x790);
+// GPP_B0 lies at the same place in both series.
+constexpr facts::RegisterBits kGppB0Owner =
+    facts::PadOwnership(facts::Series::H, facts::kGppB0);
+constexpr uint64_t kGppB0Dw0 = facts::PadDw0(facts::Series::H, facts::kGppB0);
+static_assert(facts::PadOwnership(facts::Series::Lp, facts::kGppB0).address ==
+                  kGppB0Owner.address &&
+              facts::PadDw0(facts::Series::Lp, facts::kGppB0) == kGppB0Dw0);
+
+// Where a bridge holds its subordinate bus number.
+constexpr uint16_t kSubordinateBusOffset = 0x1A;
 
 std::string Hex(uint64_t value) {
   char text[24];
@@ -33,27 +38,27 @@ std::string Hex(uint64_t value) {
 class NamedRegisters {
  public:
   NamedRegisters() {
-    Allow(kLpcDeviceId, AccessOp::Read, 16);
-    Allow(kP2sbBase + 0x00, AccessOp::Read, 16);
-    Allow(kP2sbBase + 0xD0, AccessOp::Write, 32);
-    Allow(kP2sbBase + 0xD4, AccessOp::Write, 32);
-    Allow(kP2sbBase + 0xD8, AccessOp::Read, 16);
-    Allow(kP2sbBase + 0xD8, AccessOp::Write, 16);
-    Allow(kP2sbBase + 0xDA, AccessOp::Write, 16);
-    Allow(kP2sbBase + 0xDC, AccessOp::Write, 32);
-    AllowGroups(kGpioGroupsH);
-    AllowGroups(kGpioGroupsLp);
+    Allow(facts::kLpcDeviceId, AccessOp::Read, 16);
+    Allow(facts::kP2sbVendorId, AccessOp::Read, 16);
+    Allow(facts::kP2sbAddress, AccessOp::Write, 32);
+    Allow(facts::kP2sbData, AccessOp::Write, 32);
+    Allow(facts::kP2sbStatus, AccessOp::Read, 16);
+    Allow(facts::kP2sbStatus, AccessOp::Write, 16);
+    Allow(facts::kP2sbRouting, AccessOp::Write, 16);
+    Allow(facts::kP2sbExtendedAddress, AccessOp::Write, 32);
+    AllowLayout(facts::kGpioLayoutH);
+    AllowLayout(facts::kGpioLayoutLp);
     Allow(kGppB0Dw0, AccessOp::Write, 32);
   }
 
   void AllowBridge(uint16_t bridge) {
-    Allow(PciConfigAddress(bridge, 0x1A), AccessOp::Read, 8);
+    Allow(facts::PciRegister(bridge, kSubordinateBusOffset), AccessOp::Read, 8);
   }
   void AllowController(uint16_t device) {
-    Allow(PciConfigAddress(device, 0x00), AccessOp::Read, 32);
-    Allow(PciConfigAddress(device, 0x04), AccessOp::Read, 8);
-    Allow(PciConfigAddress(device, 0x04), AccessOp::Write, 8);
-    Allow(PciConfigAddress(device, 0x10), AccessOp::Read, 32);
+    Allow(facts::PciRegister(device, 0x00), AccessOp::Read, 32);
+    Allow(facts::PciRegister(device, 0x04), AccessOp::Read, 8);
+    Allow(facts::PciRegister(device, 0x04), AccessOp::Write, 8);
+    Allow(facts::PciRegister(device, 0x10), AccessOp::Read, 32);
   }
   void AllowReceiveAddress(uint32_t base) {
     for (uint32_t i = 0; i < 6; ++i) {
@@ -65,31 +70,31 @@ class NamedRegisters {
   }
 
  private:
-  template <size_t N>
-  void AllowGroups(const GpioGroupRecord (&table)[N]) {
-    for (const GpioGroupRecord &group : table) {
-      const uint32_t blocks = (group.Pads + 31U) / 32U;
-      for (uint32_t k = 0; k < (group.Pads + 7U) / 8U; ++k) {
-        AllowPrivate(group.Port, group.Own + 4 * k);
+  // What the driver may read by group: ownership, the registers it reads by
+  // kind, and every pad's DW0.
+  void AllowLayout(const facts::GpioLayout &layout) {
+    for (const facts::GpioGroup &group : layout) {
+      for (uint32_t k = 0; k < facts::OwnershipRegisterCount(group); ++k) {
+        AllowRead(group, group.own + k * facts::kOwnershipStride);
       }
-      const uint16_t kinds[] = {group.HostSw, group.GpeEn,  group.GpeSts,
-                                group.SmiEn,  group.SmiSts, group.NmiEn};
-      for (uint32_t dw = 0; dw < blocks; ++dw) {
+      const uint16_t kinds[] = {group.hostSw, group.gpeEn,  group.gpeSts,
+                                group.smiEn,  group.smiSts, group.nmiEn};
+      for (uint32_t dw = 0; dw < facts::PadBitRegisterCount(group); ++dw) {
         for (uint16_t field : kinds) {
-          if (field != kNoRegister) {
-            AllowPrivate(group.Port, field + 4 * dw);
+          if (field != facts::kNoRegister) {
+            AllowRead(group, field + dw * facts::kPadBitStride);
           }
         }
-        AllowPrivate(group.Port, group.Lock + 8 * dw);
-        AllowPrivate(group.Port, group.LockTx + 8 * dw);
+        AllowRead(group, group.lock + dw * facts::kLockStride);
+        AllowRead(group, group.lockTx + dw * facts::kLockStride);
       }
-      for (uint32_t pad = 0; pad < group.Pads; ++pad) {
-        AllowPrivate(group.Port, group.PadCfg + 16 * pad);
+      for (uint16_t pad = 0; pad < group.pads; ++pad) {
+        Allow(facts::PadDw0(group, pad), AccessOp::Read, 32);
       }
     }
   }
-  void AllowPrivate(uint8_t port, uint32_t offset) {
-    Allow(PrivateRegisterAddress(port, offset), AccessOp::Read, 32);
+  void AllowRead(const facts::GpioGroup &group, uint32_t offset) {
+    Allow(facts::GroupRegister(group, offset), AccessOp::Read, 32);
   }
   void Allow(uint64_t address, AccessOp op, uint8_t width) {
     allowed_.insert({address, op, width});
@@ -120,13 +125,13 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
   for (const Access &access : chipset.Trace().Entries()) {
     if (access.op == AccessOp::Read && access.width == 8) {
       for (uint16_t bridge : bridges) {
-        if (access.address == PciConfigAddress(bridge, 0x1A)) {
+        if (access.address ==
+            facts::PciRegister(bridge, kSubordinateBusOffset)) {
           named.AllowController(static_cast<uint16_t>(access.value << 8));
         }
       }
     }
-    const bool inPciWindow =
-        access.address >= kPciConfigBase && access.address < 0xF0000000;
+    const bool inPciWindow = facts::InPciWindow(access.address);
     if (inPciWindow && access.op == AccessOp::Read && access.width == 32 &&
         (access.address & 0xFFF) == 0x10) {
       named.AllowReceiveAddress(access.value & ~0xFU);
@@ -136,8 +141,8 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
                        Describe(access));
       continue;
     }
-    if (access.address == kGppB0Ownership && access.op == AccessOp::Read) {
-      gppB0Owner = access.value & 3;
+    if (access.address == kGppB0Owner.address && access.op == AccessOp::Read) {
+      gppB0Owner = (access.value & kGppB0Owner.mask) >> kGppB0Owner.shift;
     }
     if (access.address == kGppB0Dw0 && access.op == AccessOp::Write &&
         gppB0Owner != 0U) {

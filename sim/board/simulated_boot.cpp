@@ -12,6 +12,7 @@
 #include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/scenario/chipset_setup.h"
 #include "sim/services/service_doubles.h"

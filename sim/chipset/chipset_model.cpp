@@ -3,6 +3,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
+
 namespace sim {
 
 namespace {
@@ -11,16 +14,12 @@ uint32_t AllOnes(uint8_t width) {
   return width == 32 ? 0xFFFFFFFFU : (1U << width) - 1;
 }
 
-bool IsLpDeviceId(uint32_t id) {
-  return SeriesOfLpcDeviceId(static_cast<uint16_t>(id)) == kPchSeriesLp;
-}
-
 }  // namespace
 
 ChipsetModel::ChipsetModel() : p2sb_(pci_.Add(P2sb::kFunction), gpio_, notes_) {
-  PciFunction &lpc = pci_.Add(kLpcFunction);
-  lpc.Define(0x00, 2, 0x8086);
-  lpc.Define(0x02, 2, kDefaultLpcDeviceId);
+  PciFunction &lpc = pci_.Add(facts::kLpcFunction);
+  lpc.Define(0x00, 2, facts::kIntelVendorId);
+  lpc.Define(facts::kLpcDeviceIdOffset, 2, facts::kDefaultLpcDeviceId);
 }
 
 uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
@@ -96,11 +95,13 @@ bool ChipsetModel::Store(uint64_t address, uint8_t width, uint32_t value) {
 }
 
 void ChipsetModel::LayOutGpio() {
-  gpio_.LayOut(IsLpDeviceId(pci_.Find(kLpcFunction)->Get(0x02, 2)));
+  const auto id = static_cast<uint16_t>(
+      pci_.Find(facts::kLpcFunction)->Get(facts::kLpcDeviceIdOffset, 2));
+  gpio_.LayOut(facts::LayoutOf(facts::SeriesOfLpcDeviceId(id)));
 }
 
 void ChipsetModel::SetLpcDeviceId(uint16_t id) {
-  pci_.Find(kLpcFunction)->Set(0x02, 2, id);
+  pci_.Find(facts::kLpcFunction)->Set(facts::kLpcDeviceIdOffset, 2, id);
   LayOutGpio();
   Changed();
 }
@@ -161,7 +162,9 @@ void ChipsetModel::OverrideRegister(uint64_t address, uint32_t value,
     }
     const uint16_t offset = PciConfigSpace::OffsetOf(address);
     target->Set(offset, width / 8, value);
-    if (function == kLpcFunction && offset < 4 && offset + width / 8 > 2) {
+    const bool coversDeviceId = offset < facts::kLpcDeviceIdOffset + 2 &&
+                                offset + width / 8 > facts::kLpcDeviceIdOffset;
+    if (function == facts::kLpcFunction && coversDeviceId) {
       LayOutGpio();
     }
     return;

@@ -33,9 +33,6 @@ namespace sim {
 
 class ChipsetModel {
  public:
-  static constexpr uint16_t kLpcFunction = 0x00F8;
-  static constexpr uint16_t kDefaultLpcDeviceId = 0xA305;  // H series
-
   // An H-series board: every pad host-owned, low and unlocked, the P2SB
   // working, no bridges.
   ChipsetModel();
@@ -59,7 +56,7 @@ class ChipsetModel {
 
   // --- Board set-up ---------------------------------------------------
   // An LP ID (0x9D80..0x9D9F) lays the GPIO communities out by the LP
-  // table, any other by the H table.
+  // layout, any other by the H layout.
   void SetLpcDeviceId(uint16_t id);
   void SetPadOwnership(PadCode pad, uint8_t owner);
   void SetPadRxLevel(PadCode pad, bool high);

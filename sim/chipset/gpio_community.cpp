@@ -3,15 +3,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "gpio/group_tables.h"
-#include "platform/register_access.h"
-
 namespace sim {
 
 namespace {
-
-constexpr uint32_t kTxState = 1U << 0;
-constexpr uint32_t kRxState = 1U << 1;
 
 std::string Hex(uint64_t value) {
   char text[24];
@@ -24,34 +18,37 @@ std::string Hex(uint64_t value) {
 
 GpioCommunities::GpioCommunities(std::vector<std::string> &notes)
     : notes_(notes) {
-  LayOut(false);
+  LayOut(facts::kGpioLayoutH);
 }
 
-void GpioCommunities::LayOut(bool lp) {
+void GpioCommunities::LayOut(const facts::GpioLayout &layout) {
   std::unordered_map<uint64_t, Register> previous;
   previous.swap(registers_);
-  table_ = lp ? kGpioGroupsLp : kGpioGroupsH;
-  groupCount_ = lp ? kGpioGroupCountLp : kGpioGroupCountH;
-  for (uint32_t index = 0; index < groupCount_; ++index) {
-    const GpioGroupRecord &rec = table_[index];
-    const uint32_t blocks = (rec.Pads + 31U) / 32;
-    for (uint32_t i = 0; i < (rec.Pads + 7U) / 8; ++i) {
-      Define(rec.Port, rec.Own + i * 4, Role::Ownership);
+  layout_ = layout;
+  for (uint32_t index = 0; index < layout.count; ++index) {
+    const facts::GpioGroup &group = layout[index];
+    for (uint32_t i = 0; i < facts::OwnershipRegisterCount(group); ++i) {
+      Define(
+          facts::GroupRegister(group, group.own + i * facts::kOwnershipStride),
+          Role::Ownership);
     }
+    const uint32_t blocks = facts::PadBitRegisterCount(group);
     for (uint16_t field :
-         {rec.HostSw, rec.IntSts, rec.IntEn, rec.GpeSts, rec.GpeEn, rec.SmiSts,
-          rec.SmiEn, rec.NmiSts, rec.NmiEn}) {
-      for (uint32_t i = 0; field != kNoRegister && i < blocks; ++i) {
-        Define(rec.Port, field + i * 4, Role::Plain);
+         {group.hostSw, group.intSts, group.intEn, group.gpeSts, group.gpeEn,
+          group.smiSts, group.smiEn, group.nmiSts, group.nmiEn}) {
+      for (uint32_t i = 0; field != facts::kNoRegister && i < blocks; ++i) {
+        Define(facts::GroupRegister(group, field + i * facts::kPadBitStride),
+               Role::Plain);
       }
     }
-    for (uint32_t i = 0; i < blocks; ++i) {
-      Define(rec.Port, rec.Lock + i * 8, Role::Lock);
-      Define(rec.Port, rec.LockTx + i * 8, Role::LockTx);
+    for (uint16_t number = 0; number < group.pads; number += 32) {
+      Define(facts::PadLock(group, number).address, Role::Lock);
+      Define(facts::PadLockTx(group, number).address, Role::LockTx);
     }
-    for (uint32_t pad = 0; pad < rec.Pads; ++pad) {
-      Define(rec.Port, rec.PadCfg + pad * 16, Role::Dw0, index << 16 | pad);
-      Define(rec.Port, rec.PadCfg + pad * 16 + 4, Role::Plain);
+    for (uint16_t number = 0; number < group.pads; ++number) {
+      const uint64_t dw0 = facts::PadDw0(group, number);
+      Define(dw0, Role::Dw0, index << 16 | number);
+      Define(dw0 + 4, Role::Plain);
     }
   }
   for (const auto &[address, old] : previous) {
@@ -64,9 +61,7 @@ void GpioCommunities::LayOut(bool lp) {
   }
 }
 
-void GpioCommunities::Define(uint8_t port, uint32_t offset, Role role,
-                             PadCode pad) {
-  const uint64_t address = PrivateRegisterAddress(port, offset);
+void GpioCommunities::Define(uint64_t address, Role role, PadCode pad) {
   if (!registers_.emplace(address, Register{0, role, pad}).second) {
     throw std::logic_error("GPIO layout defines " + Hex(address) + " twice");
   }
@@ -101,12 +96,12 @@ bool GpioCommunities::Write(uint64_t address, uint32_t value) {
                        " ignored: lock registers change only by sideband");
       break;
     case Role::Dw0: {
-      uint32_t writable = ~kRxState;
+      uint32_t writable = ~facts::kDw0RxState;
       if (TestBit(LockBit(reg.pad, false))) {
-        writable &= kTxState;
+        writable &= facts::kDw0TxState;
       }
       if (TestBit(LockBit(reg.pad, true))) {
-        writable &= ~kTxState;
+        writable &= ~facts::kDw0TxState;
       }
       reg.value = (reg.value & ~writable) | (value & writable);
       break;
@@ -120,7 +115,8 @@ bool GpioCommunities::SidebandWrite(uint8_t port, uint32_t offset,
   if (offset > 0xFFFF) {
     return false;
   }
-  auto found = registers_.find(PrivateRegisterAddress(port, offset));
+  auto found = registers_.find(
+      facts::PrivateRegister(port, static_cast<uint16_t>(offset)));
   if (found == registers_.end() || (found->second.role != Role::Lock &&
                                     found->second.role != Role::LockTx)) {
     return false;
@@ -141,49 +137,42 @@ void GpioCommunities::ForEachRegister(
   }
 }
 
-const GpioGroupRecord &GpioCommunities::GroupOf(PadCode pad) const {
-  const uint32_t group = (pad >> 16) & 0xFF;
-  if (group >= groupCount_ || (pad & 0xFFFF) >= table_[group].Pads) {
+const facts::GpioGroup &GpioCommunities::GroupOf(PadCode pad) const {
+  const facts::GpioPad place = facts::PadOfCode(pad);
+  if (place.group >= layout_.count ||
+      place.number >= layout_[place.group].pads) {
     throw std::out_of_range("no pad " + Hex(pad) + " in this layout");
   }
-  return table_[group];
+  return layout_[place.group];
 }
 
-GpioCommunities::PadBit GpioCommunities::LockBit(PadCode pad, bool tx) const {
-  const GpioGroupRecord &rec = GroupOf(pad);
-  const uint32_t number = pad & 0xFFFF;
-  const uint32_t offset = (tx ? rec.LockTx : rec.Lock) + (number >> 5) * 8;
-  return {PrivateRegisterAddress(rec.Port, offset), 1U << (number & 31)};
+facts::RegisterBits GpioCommunities::LockBit(PadCode pad, bool tx) const {
+  const facts::GpioGroup &group = GroupOf(pad);
+  const uint16_t number = facts::PadOfCode(pad).number;
+  return tx ? facts::PadLockTx(group, number) : facts::PadLock(group, number);
 }
 
 uint64_t GpioCommunities::Dw0Address(PadCode pad) const {
-  const GpioGroupRecord &rec = GroupOf(pad);
-  return PrivateRegisterAddress(rec.Port, rec.PadCfg + (pad & 0xFFFF) * 16);
+  return facts::PadDw0(GroupOf(pad), facts::PadOfCode(pad).number);
 }
 
-void GpioCommunities::SetBit(const PadBit &bit, bool set) {
-  uint32_t &value = registers_.at(bit.address).value;
-  value = set ? value | bit.mask : value & ~bit.mask;
+void GpioCommunities::SetBits(const facts::RegisterBits &bits, uint32_t field) {
+  uint32_t &value = registers_.at(bits.address).value;
+  value = (value & ~bits.mask) | ((field << bits.shift) & bits.mask);
 }
 
-bool GpioCommunities::TestBit(const PadBit &bit) const {
+bool GpioCommunities::TestBit(const facts::RegisterBits &bit) const {
   return (registers_.at(bit.address).value & bit.mask) != 0;
 }
 
 void GpioCommunities::SetOwnership(PadCode pad, uint8_t owner) {
-  const GpioGroupRecord &rec = GroupOf(pad);
-  const uint32_t number = pad & 0xFFFF;
-  const uint32_t shift = (number & 7) * 4;
-  uint32_t &value =
-      registers_
-          .at(PrivateRegisterAddress(rec.Port, rec.Own + (number >> 3) * 4))
-          .value;
-  value =
-      (value & ~(3U << shift)) | (static_cast<uint32_t>(owner & 3) << shift);
+  SetBits(facts::PadOwnership(GroupOf(pad), facts::PadOfCode(pad).number),
+          owner);
 }
 
 void GpioCommunities::SetRxLevel(PadCode pad, bool high) {
-  SetBit({Dw0Address(pad), kRxState}, high);
+  SetBits(facts::PadRxState(GroupOf(pad), facts::PadOfCode(pad).number),
+          high ? 1 : 0);
 }
 
 void GpioCommunities::SetDw0(PadCode pad, uint32_t value) {
@@ -191,11 +180,11 @@ void GpioCommunities::SetDw0(PadCode pad, uint32_t value) {
 }
 
 void GpioCommunities::SetTxLock(PadCode pad, bool locked) {
-  SetBit(LockBit(pad, true), locked);
+  SetBits(LockBit(pad, true), locked ? 1 : 0);
 }
 
 void GpioCommunities::SetConfigLock(PadCode pad, bool locked) {
-  SetBit(LockBit(pad, false), locked);
+  SetBits(LockBit(pad, false), locked ? 1 : 0);
 }
 
 uint32_t GpioCommunities::Dw0(PadCode pad) const {

@@ -1,5 +1,5 @@
 // The PCH GPIO communities in the private-register window, laid out by the
-// group table of one series: ownership, per-group status and enable
+// group layout of one series: ownership, per-group status and enable
 // registers, lock registers and the first two dwords of every pad.
 #ifndef BOARDCFG_SIM_CHIPSET_GPIO_COMMUNITY_H
 #define BOARDCFG_SIM_CHIPSET_GPIO_COMMUNITY_H
@@ -12,23 +12,25 @@
 #include <vector>
 
 #include "gpio/gpio.h"
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace sim {
 
 class GpioCommunities {
  public:
-  static constexpr uint64_t kBase = 0xFD000000;
-  static constexpr uint64_t kSize = 0x01000000;
+  static constexpr uint64_t kBase = facts::kPrivateWindowBase;
+  static constexpr uint64_t kSize = facts::kPrivateWindowSize;
 
   static bool Contains(uint64_t address) {
-    return address >= kBase && address < kBase + kSize;
+    return facts::InPrivateWindow(address);
   }
 
   explicit GpioCommunities(std::vector<std::string> &notes);
 
-  // Lays the registers out by the LP or the H table. Values at addresses
-  // that both layouts have are kept.
-  void LayOut(bool lp);
+  // Lays the registers out by one series' layout. Values at addresses that
+  // both layouts have are kept.
+  void LayOut(const facts::GpioLayout &layout);
 
   // Empty for an address outside the layout.
   std::optional<uint32_t> Read(uint64_t address) const;
@@ -65,21 +67,15 @@ class GpioCommunities {
     Role role;
     PadCode pad;  // DW0 only: group index and number in the layout
   };
-  struct PadBit {
-    uint64_t address;
-    uint32_t mask;
-  };
-
-  void Define(uint8_t port, uint32_t offset, Role role, PadCode pad = 0);
-  const GpioGroupRecord &GroupOf(PadCode pad) const;
-  PadBit LockBit(PadCode pad, bool tx) const;
+  void Define(uint64_t address, Role role, PadCode pad = 0);
+  const facts::GpioGroup &GroupOf(PadCode pad) const;
+  facts::RegisterBits LockBit(PadCode pad, bool tx) const;
   uint64_t Dw0Address(PadCode pad) const;
-  void SetBit(const PadBit &bit, bool set);
-  bool TestBit(const PadBit &bit) const;
+  void SetBits(const facts::RegisterBits &bits, uint32_t field);
+  bool TestBit(const facts::RegisterBits &bit) const;
 
   std::vector<std::string> &notes_;
-  const GpioGroupRecord *table_ = nullptr;
-  uint32_t groupCount_ = 0;
+  facts::GpioLayout layout_{};
   std::unordered_map<uint64_t, Register> registers_;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
 
@@ -10,22 +11,19 @@ namespace sim {
 
 namespace {
 
-constexpr uint16_t kLpFamily = 0x9D80;
-constexpr uint8_t kGppKPort = 0x6B;
-constexpr uint16_t kGppKPadCfg = 0x600;
-
 // Levels of GPP_K0..K3 as their DW0 RX bits hold them; the LP series has
 // no GPP_K group.
 std::optional<std::array<uint8_t, 4>> StrapLevels(const ChipsetModel &chipset,
                                                   uint16_t deviceId) {
-  if ((deviceId & 0xFFE0) == kLpFamily) {
+  if (facts::SeriesOfLpcDeviceId(deviceId) == facts::Series::Lp) {
     return std::nullopt;
   }
   std::array<uint8_t, 4> levels{};
-  for (uint16_t pad = 0; pad < levels.size(); ++pad) {
-    const uint64_t dw0 =
-        facts::PrivateRegister(kGppKPort, kGppKPadCfg + 16 * pad);
-    levels[pad] = (chipset.Peek(dw0).value_or(0) >> 1) & 1;
+  for (size_t i = 0; i < levels.size(); ++i) {
+    const facts::GpioPad pad = facts::kGppK[i];
+    const facts::RegisterBits rx =
+        facts::PadRxState(facts::GroupOf(facts::Series::H, pad), pad.number);
+    levels[i] = (chipset.Peek(rx.address).value_or(0) & rx.mask) >> rx.shift;
   }
   return levels;
 }

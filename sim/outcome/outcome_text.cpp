@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/hex_text.h"
 #include "sim/status_names.h"
 
@@ -13,14 +14,15 @@ namespace {
 constexpr const char *kIndent = "             ";
 
 const char *SeriesName(uint16_t deviceId) {
-  switch (deviceId & 0xFFE0) {
-    case 0x9D80:
+  switch (facts::SeriesOfLpcDeviceId(deviceId)) {
+    case facts::Series::Lp:
       return "LP-series";
-    case 0xA300:
+    case facts::Series::H:
       return "H-series";
-    default:
-      return "undetected-series";
+    case facts::Series::Undetected:
+      break;
   }
+  return "undetected-series";
 }
 
 template <size_t N>

@@ -1,15 +1,16 @@
 #include "sim/scenario/chipset_setup.h"
 
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace sim {
 
 namespace {
 
-constexpr PadCode kGppK0 = 0x030A0000;
+constexpr PadCode kGppK0 = facts::PadCodeOf(facts::Series::H, facts::kGppK[0]);
 
 bool IsLpDeviceId(uint16_t id) {
-  return SeriesOfLpcDeviceId(id) == kPchSeriesLp;
+  return facts::SeriesOfLpcDeviceId(id) == facts::Series::Lp;
 }
 
 P2sbState StateOf(P2sbBehaviour behaviour) {
@@ -28,9 +29,9 @@ P2sbState StateOf(P2sbBehaviour behaviour) {
 
 }  // namespace
 
-// GPP_B0 is group 1, pad 0 in the layouts of both series.
 PadCode GppB0Of(const BoardSetup &setup) {
-  return IsLpDeviceId(setup.pchDeviceId) ? 0x04010000 : kPadGppB0;
+  return facts::PadCodeOf(facts::SeriesOfLpcDeviceId(setup.pchDeviceId),
+                          facts::kGppB0);
 }
 
 void ConfigureChipset(ChipsetModel &chipset, const BoardSetup &setup) {

@@ -29,11 +29,11 @@
 #include <string>
 #include <vector>
 
-#include "gpio/group_tables.h"
-#include "platform/register_access.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/chipset/gpio_community.h"
 #include "sim/chipset/pci_config_space.h"
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/outcome/chipset_json.h"
 #include "sim/scenario/chipset_setup.h"
 #include "sim/scenario/scenario_file.h"
@@ -141,14 +141,11 @@ void LayBoard(const sim::ChipsetModel &chipset, WindowFile &pci,
 // TX-lock bit (bit 0) lie on this board.
 json GppB0Registers(const sim::ChipsetModel &chipset) {
   const auto id =
-      static_cast<uint16_t>(chipset.Peek(kPciBase + 0xF8002, 16).value_or(0));
-  const GpioGroupRecord &group =
-      (SeriesOfLpcDeviceId(id) == kPchSeriesLp ? kGpioGroupsLp
-                                               : kGpioGroupsH)[1];
-  return {
-      {"dw0_address", Hex(PrivateRegisterAddress(group.Port, group.PadCfg))},
-      {"lock_tx_address",
-       Hex(PrivateRegisterAddress(group.Port, group.LockTx))}};
+      static_cast<uint16_t>(chipset.Peek(facts::kLpcDeviceId, 16).value_or(0));
+  const facts::Series series = facts::SeriesOfLpcDeviceId(id);
+  return {{"dw0_address", Hex(facts::PadDw0(series, facts::kGppB0))},
+          {"lock_tx_address",
+           Hex(facts::PadLockTx(series, facts::kGppB0).address)}};
 }
 
 struct PrivateRegister {
@@ -229,8 +226,8 @@ class LiveBoard {
       const sim::SidebandMessage &message = chipset_.SidebandMessages().back();
       json served = sim::SidebandMessageJson(message);
       if (message.applied) {
-        const uint64_t lock =
-            PrivateRegisterAddress(message.port, message.offset);
+        const uint64_t lock = facts::PrivateRegister(
+            message.port, static_cast<uint16_t>(message.offset));
         const uint32_t was = private_.Load<uint32_t>(lock);
         const uint32_t now = chipset_.Peek(lock).value_or(was);
         private_.Store<uint32_t>(lock, now);
