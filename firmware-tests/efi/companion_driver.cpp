@@ -13,26 +13,19 @@
 #include "platform/guids.h"
 #include "platform/outside_services.h"
 #include "platform/register_access.h"
+#include "sim/facts/board.h"
 
 namespace {
 
 constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
-
-constexpr UINTN kFirstBridgeKey = 8;
-constexpr UINTN kSecondBridgeKey = 403;
-// Bus 0, device 28, functions 0 and 1: the board's LAN root ports.
-constexpr UINT32 kFirstBridge = 0x00E0;
-constexpr UINT32 kSecondBridge = 0x00E1;
-
-constexpr UINT8 kSystemSlotsType = 9;
-constexpr UINT8 kOemStringsType = 11;
 
 // QEMU's q35 configuration window as OVMF programs it, and the shared-memory
 // devices (ivshmem-plain) whose 64-bit BAR2 backs the chipset windows, in
 // the order of their device numbers on bus 0.
 constexpr UINTN kConfigWindow = 0xB0000000;
 constexpr UINT32 kIvshmemIds = 0x11101AF4;
-constexpr UINT64 kChipsetWindows[2] = {0xE0000000, 0xFD000000};
+constexpr UINT64 kChipsetWindows[2] = {facts::kPciWindowBase,
+                                       facts::kPrivateWindowBase};
 // An SMBIOS OEM string that asks for the firmware's own PCD instance to
 // stay unchanged under the bridge-location GUID.
 constexpr const CHAR8 *kKeepFirmwarePciLocation =
@@ -82,11 +75,20 @@ struct SlotRecord {
   CHAR8 Strings[40];
 } __attribute__((packed));
 
-const CHAR8 *const kSlotDesignations[3] = {
-    "RISER SLOT NONE",
-    "RISER SLOT VARNEX-W",
-    "RISER SLOT VARNEX-N",
-};
+// Each designation and the two NULs that end the string set fit the record.
+constexpr bool DesignationsFit() {
+  for (const CHAR8 *designation : facts::kSlotDesignations) {
+    UINTN length = 0;
+    while (designation[length] != 0) {
+      ++length;
+    }
+    if (length + 2 > sizeof(SlotRecord::Strings)) {
+      return false;
+    }
+  }
+  return true;
+}
+static_assert(DesignationsFit());
 
 UINTN RecordSize(const EFI_SMBIOS_TABLE_HEADER *record) {
   const auto *bytes = reinterpret_cast<const UINT8 *>(record);
@@ -100,7 +102,7 @@ UINTN RecordSize(const EFI_SMBIOS_TABLE_HEADER *record) {
 
 UINTN CountSlotRecords() {
   EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-  EFI_SMBIOS_TYPE type = kSystemSlotsType;
+  EFI_SMBIOS_TYPE type = kSmbiosSystemSlotsType;
   EFI_SMBIOS_TABLE_HEADER *record = nullptr;
   UINTN count = 0;
   while (
@@ -115,9 +117,11 @@ VOID AddSlotRecords() {
   LineStart(line, "smbios-type9-before count=");
   LineDecimal(line, CountSlotRecords());
   Record(line);
-  for (UINTN i = 0; i < 3; ++i) {
+  UINTN number = 0;
+  for (const CHAR8 *designation : facts::kSlotDesignations) {
+    ++number;
     SlotRecord slot = {};
-    slot.Header.Type = kSystemSlotsType;
+    slot.Header.Type = kSmbiosSystemSlotsType;
     slot.Header.Length =
         static_cast<UINT8>(sizeof(SlotRecord) - sizeof(slot.Strings));
     slot.Header.Handle = 0;
@@ -126,12 +130,11 @@ VOID AddSlotRecords() {
     slot.SlotDataBusWidth = 0x0D;  // x16
     slot.CurrentUsage = 0x03;      // available
     slot.SlotLength = 0x04;        // long
-    slot.SlotId[0] = static_cast<UINT8>(i + 1);
+    slot.SlotId[0] = static_cast<UINT8>(number);
     slot.SlotCharacteristics1 = 0x04;  // 3.3 V
     slot.SlotCharacteristics2 = 0x01;  // PME
     slot.BusNum = 0xFF;
     slot.DevFuncNum = 0xFF;
-    const CHAR8 *designation = kSlotDesignations[i];
     UINTN n = 0;
     for (; designation[n] != 0; ++n) {
       slot.Strings[n] = designation[n];
@@ -144,7 +147,7 @@ VOID AddSlotRecords() {
         Smbios->Add(Smbios, Image, &handle,
                     reinterpret_cast<EFI_SMBIOS_TABLE_HEADER *>(&slot));
     LineStart(line, "smbios-add ");
-    LineDecimal(line, i + 1);
+    LineDecimal(line, number);
     LineText(line, " handle=");
     LineHex(line, handle);
     LineText(line, " status=");
@@ -249,6 +252,15 @@ VOID FillServiceRecords() {
   SetupStrings.ReplaceString = ReplaceString;
 }
 
+const facts::LanPort *LanPortOf(UINTN key) {
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    if (port.key == key) {
+      return &port;
+    }
+  }
+  return nullptr;
+}
+
 // Replaces Get32 of the firmware's PCD database: keys 8 and 403 asked by the
 // driver's image name the LAN bridges, every other call passes through so
 // the rest of the firmware keeps its configuration values.
@@ -260,14 +272,8 @@ UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
   if (!fromDriver) {
     return OriginalGet32(key);
   }
-  UINT32 result;
-  if (key == kFirstBridgeKey) {
-    result = kFirstBridge;
-  } else if (key == kSecondBridgeKey) {
-    result = kSecondBridge;
-  } else {
-    result = OriginalGet32(key);
-  }
+  const facts::LanPort *port = LanPortOf(key);
+  const UINT32 result = port != nullptr ? port->bridge : OriginalGet32(key);
   TextLine line;
   LineStart(line, "pci-location key=");
   LineDecimal(line, key);
@@ -316,7 +322,7 @@ VOID MoveChipsetWindows() {
 // True when an SMBIOS OEM strings record carries the text.
 BOOLEAN HasOemString(const CHAR8 *wanted) {
   EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-  EFI_SMBIOS_TYPE type = kOemStringsType;
+  EFI_SMBIOS_TYPE type = kSmbiosOemStringsType;
   EFI_SMBIOS_TABLE_HEADER *record = nullptr;
   while (
       !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &type, &record, nullptr))) {
@@ -348,10 +354,12 @@ VOID TakeOverBridgeLocation(BOOLEAN takeOver) {
     return;
   }
   OriginalGet32 = database->Get32;
-  LineText(line, " key8=");
-  LineHex(line, OriginalGet32(kFirstBridgeKey));
-  LineText(line, " key403=");
-  LineHex(line, OriginalGet32(kSecondBridgeKey));
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    LineText(line, " key");
+    LineDecimal(line, port.key);
+    LineText(line, "=");
+    LineHex(line, OriginalGet32(port.key));
+  }
   Record(line);
   if (!takeOver) {
     LineStart(line, "pci-location takeover skipped: firmware instance kept");
