@@ -1,380 +1,42 @@
 // Test-only boot-service driver loaded right after BoardConfigDxe. It plays
-// the board firmware around the driver: it names the two LAN bridges through
-// the bridge-location service, serves SMBIOS records on top of the firmware's
-// own SMBIOS protocol, and records every Setup string replacement. Everything
-// it does is kept in a log that the checker prints later.
-//
-// Under the scenario stage QEMU also has two shared-memory devices holding a
-// laid-out board; before anything else the companion moves their memory to
-// the chipset's fixed windows, so the driver finds that board there.
+// the board firmware around the driver: it moves a laid-out board into the
+// chipset windows (chipset_windows), serves SMBIOS records on top of the
+// firmware's own SMBIOS protocol (slot_records, smbios_record_service),
+// records every Setup string replacement (setup_string_recorder) and names
+// the two LAN bridges (bridge_location). Everything it does is kept in a log
+// that the checker prints later (stage_log). This file is its entry and the
+// diagnostics that tell the stage's runs apart.
 #include "driver/board_service.h"
+#include "firmware-tests/efi/bridge_location.h"
+#include "firmware-tests/efi/chipset_windows.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
-#include "firmware-tests/efi/text_line.h"
+#include "firmware-tests/efi/firmware_smbios.h"
+#include "firmware-tests/efi/setup_string_recorder.h"
+#include "firmware-tests/efi/slot_records.h"
+#include "firmware-tests/efi/smbios_record_service.h"
+#include "firmware-tests/efi/stage_log.h"
 #include "platform/guids.h"
-#include "platform/outside_services.h"
-#include "platform/register_access.h"
 
 namespace {
 
 constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
 
-constexpr UINTN kFirstBridgeKey = 8;
-constexpr UINTN kSecondBridgeKey = 403;
-// Bus 0, device 28, functions 0 and 1: the board's LAN root ports.
-constexpr UINT32 kFirstBridge = 0x00E0;
-constexpr UINT32 kSecondBridge = 0x00E1;
-
-constexpr UINT8 kSystemSlotsType = 9;
-constexpr UINT8 kOemStringsType = 11;
-
-// QEMU's q35 configuration window as OVMF programs it, and the shared-memory
-// devices (ivshmem-plain) whose 64-bit BAR2 backs the chipset windows, in
-// the order of their device numbers on bus 0.
-constexpr UINTN kConfigWindow = 0xB0000000;
-constexpr UINT32 kIvshmemIds = 0x11101AF4;
-constexpr UINT64 kChipsetWindows[2] = {0xE0000000, 0xFD000000};
-// An SMBIOS OEM string that asks for the firmware's own PCD instance to
-// stay unchanged under the bridge-location GUID.
-constexpr const CHAR8 *kKeepFirmwarePciLocation =
-    "boardstage:pci-location=firmware";
-
-EFI_SYSTEM_TABLE *System;
 EFI_BOOT_SERVICES *Boot;
-EFI_HANDLE Image;
-EFI_SMBIOS_PROTOCOL *Smbios;
-PCD_GET32 OriginalGet32;
-UINTN DriverImageStart;
-UINTN DriverImageEnd;
 
-StageLogProtocol StageLog = {kStageLogSignature, 0, {}};
-
-VOID Record(const TextLine &line) {
-  for (UINTN i = 0; i < line.length; ++i) {
-    if (StageLog.Length + 2 < sizeof(StageLog.Text)) {
-      StageLog.Text[StageLog.Length++] = line.text[i];
-    }
-  }
-  if (StageLog.Length + 1 < sizeof(StageLog.Text)) {
-    StageLog.Text[StageLog.Length++] = '\n';
-  }
-  // Visible only once the console is connected; the log keeps it anyway.
-  TextLine shown;
-  LineStart(shown, "COMPANION ");
-  LineText(shown, line.text);
-  LineEmit(shown, System);
-}
-
-// Three alternative slot records for the riser position, one per riser the
-// driver knows; only the designation string tells them apart.
-struct SlotRecord {
-  EFI_SMBIOS_TABLE_HEADER Header;
-  UINT8 SlotDesignation;
-  UINT8 SlotType;
-  UINT8 SlotDataBusWidth;
-  UINT8 CurrentUsage;
-  UINT8 SlotLength;
-  UINT8 SlotId[2];
-  UINT8 SlotCharacteristics1;
-  UINT8 SlotCharacteristics2;
-  UINT8 SegmentGroupNum[2];
-  UINT8 BusNum;
-  UINT8 DevFuncNum;
-  CHAR8 Strings[40];
-} __attribute__((packed));
-
-const CHAR8 *const kSlotDesignations[3] = {
-    "RISER SLOT NONE",
-    "RISER SLOT VARNEX-W",
-    "RISER SLOT VARNEX-N",
-};
-
-UINTN RecordSize(const EFI_SMBIOS_TABLE_HEADER *record) {
-  const auto *bytes = reinterpret_cast<const UINT8 *>(record);
-  UINTN at = record->Length;
-  // The string set ends with two NULs, also when it holds no string.
-  while (!(bytes[at] == 0 && bytes[at + 1] == 0)) {
-    ++at;
-  }
-  return at + 2;
-}
-
-UINTN CountSlotRecords() {
-  EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-  EFI_SMBIOS_TYPE type = kSystemSlotsType;
-  EFI_SMBIOS_TABLE_HEADER *record = nullptr;
-  UINTN count = 0;
-  while (
-      !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &type, &record, nullptr))) {
-    ++count;
-  }
-  return count;
-}
-
-VOID AddSlotRecords() {
-  TextLine line;
-  LineStart(line, "smbios-type9-before count=");
-  LineDecimal(line, CountSlotRecords());
-  Record(line);
-  for (UINTN i = 0; i < 3; ++i) {
-    SlotRecord slot = {};
-    slot.Header.Type = kSystemSlotsType;
-    slot.Header.Length =
-        static_cast<UINT8>(sizeof(SlotRecord) - sizeof(slot.Strings));
-    slot.Header.Handle = 0;
-    slot.SlotDesignation = 1;
-    slot.SlotType = 0xB6;          // PCI Express Gen 3 x16
-    slot.SlotDataBusWidth = 0x0D;  // x16
-    slot.CurrentUsage = 0x03;      // available
-    slot.SlotLength = 0x04;        // long
-    slot.SlotId[0] = static_cast<UINT8>(i + 1);
-    slot.SlotCharacteristics1 = 0x04;  // 3.3 V
-    slot.SlotCharacteristics2 = 0x01;  // PME
-    slot.BusNum = 0xFF;
-    slot.DevFuncNum = 0xFF;
-    const CHAR8 *designation = kSlotDesignations[i];
-    UINTN n = 0;
-    for (; designation[n] != 0; ++n) {
-      slot.Strings[n] = designation[n];
-    }
-    slot.Strings[n] = 0;
-    slot.Strings[n + 1] = 0;
-
-    EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-    const EFI_STATUS status =
-        Smbios->Add(Smbios, Image, &handle,
-                    reinterpret_cast<EFI_SMBIOS_TABLE_HEADER *>(&slot));
-    LineStart(line, "smbios-add ");
-    LineDecimal(line, i + 1);
-    LineText(line, " handle=");
-    LineHex(line, handle);
-    LineText(line, " status=");
-    LineHex(line, status);
-    LineText(line, " ");
-    LineText(line, designation);
-    Record(line);
-  }
-}
-
-// SmbiosRecordService entry 8: a pool copy of the instance-th record of a
-// type, found by walking the firmware's records in their order.
-EFI_STATUS EFIAPI ReadRecordByType(UINT8 type, UINT8 instance, VOID **buffer,
-                                   UINT16 *value) {
-  TextLine line;
-  LineStart(line, "smbios-read type=");
-  LineDecimal(line, type);
-  LineText(line, " instance=");
-  LineDecimal(line, instance);
-  LineText(line, " value-in=");
-  LineHex(line, value == nullptr ? 0xFFFFFFFFULL : *value);
-
-  EFI_STATUS status = EFI_NOT_FOUND;
-  EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-  EFI_SMBIOS_TYPE wanted = type;
-  EFI_SMBIOS_TABLE_HEADER *record = nullptr;
-  UINTN seen = 0;
-  while (instance != 0 && !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &wanted,
-                                                     &record, nullptr))) {
-    if (++seen != instance) {
-      continue;
-    }
-    const UINTN size = RecordSize(record);
-    VOID *copy = nullptr;
-    status = Boot->AllocatePool(EfiBootServicesData, size, &copy);
-    if (!EFI_ERROR(status)) {
-      Boot->CopyMem(copy, record, size);
-      *buffer = copy;
-      LineText(line, " handle=");
-      LineHex(line, record->Handle);
-    }
-    break;
-  }
-  LineText(line, " status=");
-  LineHex(line, status);
-  Record(line);
-  return status;
-}
-
-// SmbiosRecordService entry 6: delete a record by its handle.
-EFI_STATUS EFIAPI DeleteRecord(UINT16 handle) {
-  const EFI_STATUS status = Smbios->Remove(Smbios, handle);
-  TextLine line;
-  LineStart(line, "smbios-remove handle=");
-  LineHex(line, handle);
-  LineText(line, " status=");
-  LineHex(line, status);
-  Record(line);
-  return status;
-}
-
-// SetupStringService entry 1: the replacement is recorded, not stored.
-EFI_STATUS EFIAPI ReplaceString(const CHAR8 *name, UINTN stringId,
-                                const CHAR8 *text) {
-  TextLine line;
-  LineStart(line, "setup-string name=");
-  LineText(line, name);
-  LineText(line, " id=");
-  LineHex(line, stringId);
-  LineText(line, " text=");
-  LineText(line, text);
-  Record(line);
-  return EFI_SUCCESS;
-}
-
-template <int Entry>
-EFI_STATUS EFIAPI UnexpectedEntry() {
-  TextLine line;
-  // Setup string entries are numbered from 100.
-  LineStart(line, "unexpected-entry ");
-  LineDecimal(line, Entry);
-  Record(line);
-  return EFI_UNSUPPORTED;
-}
-
-SmbiosRecordService SmbiosRecords;
-SetupStringService SetupStrings;
-
-// Filled at entry: function addresses cast to the untyped slots are not
-// constant expressions, and the image runs no static constructors.
-VOID FillServiceRecords() {
-  SmbiosRecords.Entry0 = reinterpret_cast<VOID *>(UnexpectedEntry<0>);
-  SmbiosRecords.Entry1 = reinterpret_cast<VOID *>(UnexpectedEntry<1>);
-  SmbiosRecords.Entry2 = reinterpret_cast<VOID *>(UnexpectedEntry<2>);
-  SmbiosRecords.Entry3 = reinterpret_cast<VOID *>(UnexpectedEntry<3>);
-  SmbiosRecords.Entry4 = reinterpret_cast<VOID *>(UnexpectedEntry<4>);
-  SmbiosRecords.Entry5 = reinterpret_cast<VOID *>(UnexpectedEntry<5>);
-  SmbiosRecords.DeleteRecord = DeleteRecord;
-  SmbiosRecords.Entry7 = reinterpret_cast<VOID *>(UnexpectedEntry<7>);
-  SmbiosRecords.ReadRecordByType = ReadRecordByType;
-  SetupStrings.Entry0 = reinterpret_cast<VOID *>(UnexpectedEntry<100>);
-  SetupStrings.ReplaceString = ReplaceString;
-}
-
-// Replaces Get32 of the firmware's PCD database: keys 8 and 403 asked by the
-// driver's image name the LAN bridges, every other call passes through so
-// the rest of the firmware keeps its configuration values.
-UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
-  const auto caller = reinterpret_cast<UINTN>(__builtin_return_address(0));
-  const BOOLEAN fromDriver =
-      DriverImageEnd == 0 ||
-      (caller >= DriverImageStart && caller < DriverImageEnd);
-  if (!fromDriver) {
-    return OriginalGet32(key);
-  }
-  UINT32 result;
-  if (key == kFirstBridgeKey) {
-    result = kFirstBridge;
-  } else if (key == kSecondBridgeKey) {
-    result = kSecondBridge;
-  } else {
-    result = OriginalGet32(key);
-  }
-  TextLine line;
-  LineStart(line, "pci-location key=");
-  LineDecimal(line, key);
-  LineText(line, " result=");
-  LineHex(line, result);
-  Record(line);
-  return result;
-}
-
-UINTN ConfigAddress(UINTN device, UINTN offset) {
-  return kConfigWindow + (device << 15) + offset;
-}
-
-// Moves BAR2 of the first two shared-memory devices on bus 0 to the PCI
-// configuration window and the private-register window, with memory
-// decoding off while the BAR changes. Without such devices (the reads-zero
-// stage) nothing is moved.
-VOID MoveChipsetWindows() {
-  UINTN moved = 0;
-  for (UINTN device = 0; device < 32 && moved < 2; ++device) {
-    if (RegisterRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
-      continue;
-    }
-    const UINTN command = ConfigAddress(device, 0x04);
-    const UINT16 enabled = RegisterRead16(command);
-    RegisterWrite16(command, enabled & ~UINT16{0x0002});
-    RegisterWrite32(ConfigAddress(device, 0x18),
-                    static_cast<UINT32>(kChipsetWindows[moved]));
-    RegisterWrite32(ConfigAddress(device, 0x1C), 0);
-    RegisterWrite16(command, enabled | 0x0002);
-    TextLine line;
-    LineStart(line, "chipset-window device=");
-    LineHex(line, device);
-    LineText(line, " bar2=");
-    LineHex(line, (UINT64{RegisterRead32(ConfigAddress(device, 0x1C))} << 32) |
-                      RegisterRead32(ConfigAddress(device, 0x18)));
-    Record(line);
-    ++moved;
-  }
-  TextLine line;
-  LineStart(line, "chipset-windows moved=");
-  LineDecimal(line, moved);
-  Record(line);
-}
-
-// True when an SMBIOS OEM strings record carries the text.
-BOOLEAN HasOemString(const CHAR8 *wanted) {
-  EFI_SMBIOS_HANDLE handle = kSmbiosHandlePiReserved;
-  EFI_SMBIOS_TYPE type = kOemStringsType;
-  EFI_SMBIOS_TABLE_HEADER *record = nullptr;
-  while (
-      !EFI_ERROR(Smbios->GetNext(Smbios, &handle, &type, &record, nullptr))) {
-    const CHAR8 *text =
-        reinterpret_cast<const CHAR8 *>(record) + record->Length;
-    while (*text != 0) {
-      if (TextEqual(text, wanted)) {
-        return TRUE;
-      }
-      while (*text != 0) {
-        ++text;
-      }
-      ++text;
-    }
-  }
-  return FALSE;
-}
-
-VOID TakeOverBridgeLocation(BOOLEAN takeOver) {
-  TextLine line;
-  PcdDatabaseProtocol *database = nullptr;
-  const EFI_STATUS status =
-      Boot->LocateProtocol(GuidArg(kPciLocationServiceGuid), nullptr,
-                           reinterpret_cast<VOID **>(&database));
-  LineStart(line, "pci-location firmware-instance status=");
-  LineHex(line, status);
-  if (EFI_ERROR(status) || database == nullptr) {
-    Record(line);
-    return;
-  }
-  OriginalGet32 = database->Get32;
-  LineText(line, " key8=");
-  LineHex(line, OriginalGet32(kFirstBridgeKey));
-  LineText(line, " key403=");
-  LineHex(line, OriginalGet32(kSecondBridgeKey));
-  Record(line);
-  if (!takeOver) {
-    LineStart(line, "pci-location takeover skipped: firmware instance kept");
-    Record(line);
-    return;
-  }
-  database->Get32 = BridgeAwareGet32;
-  LineStart(line, "pci-location takeover scope=");
-  LineText(line, DriverImageEnd == 0 ? "all-callers" : "driver-image");
-  Record(line);
-}
-
-VOID LocateDriverImage() {
+// Also shows whether the driver installed its service before any of the
+// outside services it waits for exists.
+DriverImageSpan LocateDriverImage() {
+  DriverImageSpan span = {0, 0};
   TextLine line;
   EFI_LOADED_IMAGE_PROTOCOL *driver =
       FindLoadedImage(Boot, "BoardConfigDxe.efi", nullptr);
   LineStart(line, "driver-image found=");
   LineDecimal(line, driver != nullptr ? 1 : 0);
   if (driver != nullptr) {
-    DriverImageStart = reinterpret_cast<UINTN>(driver->ImageBase);
-    DriverImageEnd = DriverImageStart + driver->ImageSize;
+    span.start = reinterpret_cast<UINTN>(driver->ImageBase);
+    span.end = span.start + driver->ImageSize;
     LineText(line, " base=");
-    LineHex(line, DriverImageStart);
+    LineHex(line, span.start);
     LineText(line, " size=");
     LineHex(line, driver->ImageSize);
   }
@@ -386,6 +48,7 @@ VOID LocateDriverImage() {
   LineStart(line, "board-service before-services status=");
   LineHex(line, status);
   Record(line);
+  return span;
 }
 
 // Tells the SMM build from the plain one: only there does the driver's
@@ -416,6 +79,17 @@ VOID EFIAPI OnReadyToBoot(EFI_EVENT event, VOID *) {
   Record(line);
 }
 
+VOID WatchReadyToBoot() {
+  EFI_EVENT ready = nullptr;
+  const EFI_STATUS status =
+      Boot->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnReadyToBoot,
+                          nullptr, &kReadyToBootEventGroupGuid, &ready);
+  TextLine line;
+  LineStart(line, "ready-to-boot watch status=");
+  LineHex(line, status);
+  Record(line);
+}
+
 VOID InstallService(const EFI_GUID &guid, VOID *service, const CHAR8 *name) {
   EFI_HANDLE handle = nullptr;
   // The driver's notification runs inside this call: the entry runs below
@@ -434,14 +108,9 @@ VOID InstallService(const EFI_GUID &guid, VOID *service, const CHAR8 *name) {
 
 extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
                                             EFI_SYSTEM_TABLE *system) {
-  System = system;
   Boot = system->BootServices;
-  Image = image;
 
-  EFI_HANDLE logHandle = nullptr;
-  EFI_STATUS status =
-      Boot->InstallProtocolInterface(&logHandle, GuidArg(kStageLogProtocolGuid),
-                                     EFI_NATIVE_INTERFACE, &StageLog);
+  EFI_STATUS status = PublishStageLog(system);
   if (EFI_ERROR(status)) {
     return status;
   }
@@ -452,39 +121,21 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
   // Before any service is installed: the driver touches hardware only from
   // the notifications those installations trigger.
   MoveChipsetWindows();
-  LocateDriverImage();
+  const DriverImageSpan driver = LocateDriverImage();
   ReportSmmBase();
 
-  status = Boot->LocateProtocol(GuidArg(kSmbiosProtocolGuid), nullptr,
-                                reinterpret_cast<VOID **>(&Smbios));
-  LineStart(line, "smbios-protocol status=");
-  LineHex(line, status);
-  if (!EFI_ERROR(status)) {
-    LineText(line, " version=");
-    LineDecimal(line, Smbios->MajorVersion);
-    LineText(line, ".");
-    LineDecimal(line, Smbios->MinorVersion);
-  }
-  Record(line);
-  if (EFI_ERROR(status)) {
+  if (EFI_ERROR(LocateFirmwareSmbios(Boot))) {
     return EFI_SUCCESS;  // stays loaded so the checker can print why
   }
-  AddSlotRecords();
+  AddSlotRecords(image);
+  TakeOverBridgeLocation(Boot, driver);
+  SmbiosRecordService *smbiosRecords = SmbiosRecordServiceInterface(Boot);
+  SetupStringService *setupStrings = SetupStringRecorderInterface();
+  WatchReadyToBoot();
 
-  TakeOverBridgeLocation(!HasOemString(kKeepFirmwarePciLocation));
-  FillServiceRecords();
-
-  EFI_EVENT ready = nullptr;
-  status = Boot->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnReadyToBoot,
-                               nullptr, &kReadyToBootEventGroupGuid, &ready);
-  LineStart(line, "ready-to-boot watch status=");
-  LineHex(line, status);
-  Record(line);
-
-  InstallService(kSmbiosRecordServiceGuid, &SmbiosRecords,
+  InstallService(kSmbiosRecordServiceGuid, smbiosRecords,
                  "smbios-record-service");
-  InstallService(kSetupStringServiceGuid, &SetupStrings,
-                 "setup-string-service");
+  InstallService(kSetupStringServiceGuid, setupStrings, "setup-string-service");
 
   LineStart(line, "companion done");
   Record(line);

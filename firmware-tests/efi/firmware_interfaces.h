@@ -79,6 +79,8 @@ typedef EFI_STATUS(EFIAPI *EFI_LOCATE_HANDLE_BUFFER)(
 typedef UINT16 EFI_SMBIOS_HANDLE;
 typedef UINT8 EFI_SMBIOS_TYPE;
 inline constexpr EFI_SMBIOS_HANDLE kSmbiosHandlePiReserved = 0xFFFE;
+inline constexpr EFI_SMBIOS_TYPE kSmbiosSystemSlotsType = 9;
+inline constexpr EFI_SMBIOS_TYPE kSmbiosOemStringsType = 11;
 
 typedef struct {
   UINT8 Type;

@@ -6,16 +6,16 @@
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/text_line.h"
 #include "platform/guids.h"
+#include "sim/facts/board.h"
 
 namespace {
 
 constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
 
-// Larger than the driver may write (10 and 7 bytes), so that a write past
-// either end shows as a changed canary byte.
-constexpr UINTN kBufferSize = 16;
-constexpr UINT8 kFirstCanary = 0xA5;
-constexpr UINT8 kSecondCanary = 0x5A;
+// A write past either promised size shows as a changed canary byte.
+constexpr UINTN kBufferSize = facts::kCheckerBufferSize;
+static_assert(kBufferSize > facts::kLanFirstBufferSize &&
+              kBufferSize > facts::kLanSecondBufferSize);
 
 EFI_SYSTEM_TABLE *System;
 EFI_BOOT_SERVICES *Boot;
@@ -79,8 +79,8 @@ VOID CallEntries(BoardServiceInterface *service) {
   UINT8 first[kBufferSize];
   UINT8 second[kBufferSize];
   for (UINTN i = 0; i < kBufferSize; ++i) {
-    first[i] = kFirstCanary;
-    second[i] = kSecondCanary;
+    first[i] = facts::kLanFirstCanary;
+    second[i] = facts::kLanSecondCanary;
   }
   const EFI_STATUS status = service->CollectOnboardLanMacs(first, second);
   TextLine line;

@@ -1,0 +1,76 @@
+#include "firmware-tests/efi/bridge_location.h"
+
+#include "firmware-tests/efi/firmware_smbios.h"
+#include "firmware-tests/efi/stage_log.h"
+#include "platform/guids.h"
+#include "sim/facts/board.h"
+
+namespace {
+
+constexpr const CHAR8 *kKeepFirmwarePciLocation =
+    "boardstage:pci-location=firmware";
+
+PCD_GET32 OriginalGet32;
+DriverImageSpan Driver;
+
+const facts::LanPort *LanPortOf(UINTN key) {
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    if (port.key == key) {
+      return &port;
+    }
+  }
+  return nullptr;
+}
+
+UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
+  const auto caller = reinterpret_cast<UINTN>(__builtin_return_address(0));
+  const BOOLEAN fromDriver =
+      Driver.end == 0 || (caller >= Driver.start && caller < Driver.end);
+  if (!fromDriver) {
+    return OriginalGet32(key);
+  }
+  const facts::LanPort *port = LanPortOf(key);
+  const UINT32 result = port != nullptr ? port->bridge : OriginalGet32(key);
+  TextLine line;
+  LineStart(line, "pci-location key=");
+  LineDecimal(line, key);
+  LineText(line, " result=");
+  LineHex(line, result);
+  Record(line);
+  return result;
+}
+
+}  // namespace
+
+VOID TakeOverBridgeLocation(EFI_BOOT_SERVICES *boot, DriverImageSpan driver) {
+  const BOOLEAN takeOver = !HasOemString(kKeepFirmwarePciLocation);
+  TextLine line;
+  PcdDatabaseProtocol *database = nullptr;
+  const EFI_STATUS status =
+      boot->LocateProtocol(GuidArg(kPciLocationServiceGuid), nullptr,
+                           reinterpret_cast<VOID **>(&database));
+  LineStart(line, "pci-location firmware-instance status=");
+  LineHex(line, status);
+  if (EFI_ERROR(status) || database == nullptr) {
+    Record(line);
+    return;
+  }
+  OriginalGet32 = database->Get32;
+  for (const facts::LanPort &port : facts::kLanPorts) {
+    LineText(line, " key");
+    LineDecimal(line, port.key);
+    LineText(line, "=");
+    LineHex(line, OriginalGet32(port.key));
+  }
+  Record(line);
+  if (!takeOver) {
+    LineStart(line, "pci-location takeover skipped: firmware instance kept");
+    Record(line);
+    return;
+  }
+  Driver = driver;
+  database->Get32 = BridgeAwareGet32;
+  LineStart(line, "pci-location takeover scope=");
+  LineText(line, Driver.end == 0 ? "all-callers" : "driver-image");
+  Record(line);
+}

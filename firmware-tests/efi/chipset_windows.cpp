@@ -1,0 +1,59 @@
+#include "firmware-tests/efi/chipset_windows.h"
+
+#include "firmware-tests/efi/stage_log.h"
+#include "platform/register_access.h"
+#include "sim/facts/board.h"
+
+namespace {
+
+// QEMU's q35 configuration window as OVMF programs it, and the shared-memory
+// devices (ivshmem-plain) whose 64-bit BAR2 backs the chipset windows, in
+// the order of their device numbers on bus 0.
+constexpr UINTN kConfigWindow = 0xB0000000;
+constexpr UINT32 kIvshmemIds = 0x11101AF4;
+constexpr UINT64 kChipsetWindows[2] = {facts::kPciWindowBase,
+                                       facts::kPrivateWindowBase};
+
+constexpr UINTN kCommandOffset = 0x04;
+constexpr UINT16 kMemorySpaceEnable = 0x0002;
+constexpr UINTN kBar2LowOffset = 0x18;
+constexpr UINTN kBar2HighOffset = 0x1C;
+
+UINTN ConfigAddress(UINTN device, UINTN offset) {
+  return kConfigWindow + (device << 15) + offset;
+}
+
+UINT64 Bar2(UINTN device) {
+  return (UINT64{RegisterRead32(ConfigAddress(device, kBar2HighOffset))}
+          << 32) |
+         RegisterRead32(ConfigAddress(device, kBar2LowOffset));
+}
+
+}  // namespace
+
+VOID MoveChipsetWindows() {
+  UINTN moved = 0;
+  for (UINTN device = 0; device < 32 && moved < 2; ++device) {
+    if (RegisterRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
+      continue;
+    }
+    const UINTN command = ConfigAddress(device, kCommandOffset);
+    const UINT16 enabled = RegisterRead16(command);
+    RegisterWrite16(command, enabled & ~kMemorySpaceEnable);
+    RegisterWrite32(ConfigAddress(device, kBar2LowOffset),
+                    static_cast<UINT32>(kChipsetWindows[moved]));
+    RegisterWrite32(ConfigAddress(device, kBar2HighOffset), 0);
+    RegisterWrite16(command, enabled | kMemorySpaceEnable);
+    TextLine line;
+    LineStart(line, "chipset-window device=");
+    LineHex(line, device);
+    LineText(line, " bar2=");
+    LineHex(line, Bar2(device));
+    Record(line);
+    ++moved;
+  }
+  TextLine line;
+  LineStart(line, "chipset-windows moved=");
+  LineDecimal(line, moved);
+  Record(line);
+}
