@@ -11,6 +11,7 @@
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
+#include "sim/hex_text.h"
 
 namespace sim {
 
@@ -26,13 +27,6 @@ static_assert(facts::PadOwnership(facts::Series::Lp, facts::kGppB0).address ==
 
 // Where a bridge holds its subordinate bus number.
 constexpr uint16_t kSubordinateBusOffset = 0x1A;
-
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX",
-                static_cast<unsigned long long>(value));
-  return text;
-}
 
 // (address, op, width) of every access the driver may make.
 class NamedRegisters {

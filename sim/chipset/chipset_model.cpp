@@ -16,7 +16,8 @@ uint32_t AllOnes(uint8_t width) {
 
 }  // namespace
 
-ChipsetModel::ChipsetModel() : p2sb_(pci_.Add(P2sb::kFunction), gpio_, notes_) {
+ChipsetModel::ChipsetModel()
+    : p2sb_(pci_.Add(facts::kP2sbFunction), gpio_, notes_) {
   PciFunction &lpc = pci_.Add(facts::kLpcFunction);
   lpc.Define(0x00, 2, facts::kIntelVendorId);
   lpc.Define(facts::kLpcDeviceIdOffset, 2, facts::kDefaultLpcDeviceId);
@@ -223,7 +224,7 @@ void ChipsetModel::ForEachRegister(
     const std::function<void(uint64_t address, uint8_t width, uint32_t value)>
         &visit) const {
   pci_.ForEachFunction([&](uint16_t code, const PciFunction &function) {
-    const uint64_t base = PciConfigSpace::kBase + uint64_t{code} * 0x1000;
+    const uint64_t base = facts::PciRegister(code, 0);
     function.ForEachByte([&](uint16_t offset, uint8_t value) {
       visit(base + offset, 8, value);
     });

@@ -1,20 +1,10 @@
 #include "sim/chipset/gpio_community.h"
 
-#include <cstdio>
 #include <stdexcept>
 
+#include "sim/hex_text.h"
+
 namespace sim {
-
-namespace {
-
-std::string Hex(uint64_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%08llX",
-                static_cast<unsigned long long>(value));
-  return text;
-}
-
-}  // namespace
 
 GpioCommunities::GpioCommunities(std::vector<std::string> &notes)
     : notes_(notes) {

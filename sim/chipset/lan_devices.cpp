@@ -1,5 +1,7 @@
 #include "sim/chipset/lan_devices.h"
 
+#include "sim/facts/board.h"
+
 namespace sim {
 
 namespace {
@@ -21,7 +23,7 @@ void DefineHeader(PciFunction &function, uint32_t ids, uint32_t classRevision,
 
 void LanDevices::AddBridge(uint16_t bridge, uint8_t subordinateBus) {
   PciFunction &function = pci_.Add(bridge);
-  DefineHeader(function, 0xA3408086, 0x06040000, 0x01);
+  DefineHeader(function, facts::kBridgeIds, 0x06040000, 0x01);
   const uint32_t buses = static_cast<uint32_t>(bridge >> 8) |
                          static_cast<uint32_t>(subordinateBus) << 8 |
                          static_cast<uint32_t>(subordinateBus) << 16;
@@ -41,16 +43,18 @@ void LanDevices::SetDeviceBehind(uint8_t bus, DeviceKind kind,
     return;
   }
   const bool i210 = kind == DeviceKind::I210;
-  DefineHeader(function, i210 ? 0x15338086 : 0x10D38086, 0x02000003, 0x00);
-  function.Define(kBar0, 4, bar0, ~(kMemorySize - 1));
+  DefineHeader(function, i210 ? facts::kI210Ids : facts::kOtherEthernetIds,
+               0x02000003, 0x00);
+  function.Define(kBar0, 4, bar0, ~(facts::kLanMemorySize - 1));
   Controller &controller = controllers_[bus];
   controller.function = address;
   if (i210) {
     for (uint32_t i = 0; i < mac.size(); ++i) {
-      controller.registers[kReceiveAddress + i] = mac[i];
+      controller.registers[facts::kReceiveAddressOffset + i] = mac[i];
     }
-    controller.registers[kReceiveAddress + 6] = 0;
-    controller.registers[kReceiveAddress + 7] = 0x80;  // address valid
+    controller.registers[facts::kReceiveAddressOffset + 6] = 0;
+    controller.registers[facts::kReceiveAddressOffset + 7] =
+        0x80;  // address valid
   }
 }
 
@@ -64,7 +68,7 @@ std::optional<LanDevices::Hit> LanDevices::Find(uint64_t address) const {
   for (const auto &[bus, controller] : controllers_) {
     const PciFunction *function = pci_.Find(controller.function);
     const uint64_t base = function->Get(kBar0, 4) & ~0xFULL;
-    if (address >= base && address < base + kMemorySize) {
+    if (address >= base && address < base + facts::kLanMemorySize) {
       return Hit{&controller, static_cast<uint32_t>(address - base)};
     }
   }

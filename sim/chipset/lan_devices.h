@@ -24,9 +24,6 @@ using MacAddress = std::array<uint8_t, 6>;
 
 class LanDevices {
  public:
-  static constexpr uint32_t kMemorySize = 0x20000;
-  static constexpr uint32_t kReceiveAddress = 0x5400;
-
   explicit LanDevices(PciConfigSpace &pci) : pci_(pci) {}
 
   // A bridge whose secondary and subordinate bus is subordinateBus; the

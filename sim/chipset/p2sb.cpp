@@ -3,26 +3,27 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "sim/facts/board.h"
+
 namespace sim {
 
 namespace {
 
-constexpr uint16_t kAddress = 0xD0;
-constexpr uint16_t kData = 0xD4;
-constexpr uint16_t kStatus = 0xD8;
-constexpr uint16_t kRouting = 0xDA;
-constexpr uint16_t kExtendedAddress = 0xDC;
-constexpr uint16_t kBusy = 1;
-constexpr uint16_t kCompletionBits = 0x0006;
-constexpr uint8_t kGpioLockOpcode = 0x13;
+constexpr uint16_t kAddress = facts::kP2sbAddressOffset;
+constexpr uint16_t kData = facts::kP2sbDataOffset;
+constexpr uint16_t kStatus = facts::kP2sbStatusOffset;
+constexpr uint16_t kRouting = facts::kP2sbRoutingOffset;
+constexpr uint16_t kExtendedAddress = facts::kP2sbExtendedAddressOffset;
+constexpr uint16_t kBusy = facts::kP2sbBusy;
+constexpr uint16_t kCompletionBits = facts::kP2sbCompletionBits;
 
 }  // namespace
 
 P2sb::P2sb(PciFunction &function, GpioCommunities &gpio,
            std::vector<std::string> &notes)
     : function_(function), gpio_(gpio), notes_(notes) {
-  function_.Define(0x00, 2, 0x8086);  // vendor and device ID
-  function_.Define(0x02, 2, 0xA320);
+  function_.Define(facts::kP2sbVendorIdOffset, 2, facts::kIntelVendorId);
+  function_.Define(facts::kP2sbVendorIdOffset + 2, 2, facts::kP2sbDeviceId);
   function_.Define(kAddress, 4, 0, 0xFFFFFFFF);
   function_.Define(kData, 4, 0, 0xFFFFFFFF);
   function_.Define(kStatus, 2, 0, ~kCompletionBits & 0xFFFF);
@@ -84,7 +85,7 @@ void P2sb::Start() {
   uint8_t completion = completion_;
   if (state_ == P2sbState::Ok) {
     message.applied =
-        message.opcode == kGpioLockOpcode &&
+        message.opcode == facts::kSidebandGpioLockOpcode &&
         gpio_.SidebandWrite(message.port, message.offset, message.data);
     completion = message.applied ? 0 : 1;
     if (!message.applied) {

@@ -33,8 +33,6 @@ struct SidebandMessage {
 
 class P2sb {
  public:
-  static constexpr uint16_t kFunction = 0x00F9;
-
   P2sb(PciFunction &function, GpioCommunities &gpio,
        std::vector<std::string> &notes);
   P2sb(const P2sb &) = delete;

@@ -9,20 +9,16 @@
 #include <optional>
 
 #include "sim/chipset/pci_function.h"
+#include "sim/facts/board.h"
 
 namespace sim {
 
 class PciConfigSpace {
  public:
-  static constexpr uint64_t kBase = 0xE0000000;
-  static constexpr uint64_t kSize = 0x10000000;
-
-  static bool Contains(uint64_t address) {
-    return address >= kBase && address < kBase + kSize;
-  }
+  static bool Contains(uint64_t address) { return facts::InPciWindow(address); }
   // Bus in bits 15..8, device in bits 7..3, function in bits 2..0.
   static uint16_t FunctionOf(uint64_t address) {
-    return static_cast<uint16_t>((address - kBase) >> 12);
+    return static_cast<uint16_t>((address - facts::kPciWindowBase) >> 12);
   }
   static uint16_t OffsetOf(uint64_t address) {
     return static_cast<uint16_t>(address & 0xFFF);

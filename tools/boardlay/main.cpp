@@ -45,7 +45,7 @@ using nlohmann::json;
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 constexpr size_t kWindowSize = 0x01000000;  // what one shared file backs
-constexpr uint64_t kPciBase = sim::PciConfigSpace::kBase;
+constexpr uint64_t kPciBase = facts::kPciWindowBase;
 constexpr uint64_t kPrivateBase = sim::GpioCommunities::kBase;
 constexpr uint64_t kP2sbBase = kPciBase + 0xF9000;
 constexpr uint64_t kP2sbStatus = kP2sbBase + 0xD8;
