@@ -11,6 +11,7 @@ add_subdirectory(sim)
 target_link_libraries(boardcfg_firmware PUBLIC boardcfg_chipset_model)
 
 add_subdirectory(tools)
+add_subdirectory(fuzz)
 
 enable_testing()
 add_subdirectory(tests)

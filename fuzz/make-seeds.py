@@ -2,7 +2,7 @@
 """Writes the seed corpus of the boot fuzzers into fuzz/corpus/{board,hostile}
 and the inputs of fuzz/reproducers/.
 
-Each seed is a scenario in the input layout that board_fuzzer.cpp decodes;
+Each seed is a scenario in the input layout that input_decoder.cpp decodes;
 the hostile seeds append the bytes their register reads take, in the order
 the driver reads. Run it again after a change of that layout.
 """

@@ -61,6 +61,8 @@ for mode in "${modes[@]}"; do
     grep -E '^(FINDING|==[0-9]+==ERROR|SUMMARY)|runtime error' "$log" | head -20
     echo "  input: ${artifact:-see $log}"
     echo "  replay: BOARD_FUZZ_DESCRIBE=1 $binary ${artifact:-INPUT}"
+    echo "  as a scenario: BOARD_FUZZ_SCENARIO=$build/finding.json $binary" \
+      "${artifact:-INPUT}; build/host/boardsim $build/finding.json"
     echo "  log: $log"
     continue
   fi

@@ -1,0 +1,61 @@
+// A fuzz reproducer replays with boardsim: the decoded input, written as a
+// scenario file the way the fuzzers write it (BOARD_FUZZ_SCENARIO), gives
+// boardsim --json the outcome the harness's boot had.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "sim/board/simulated_boot.h"
+#include "sim/outcome/outcome_json.h"
+#include "sim/scenario/scenario_file.h"
+#include "tests/fuzz_input_files.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+
+std::string ScratchPath(const std::string &name) {
+  return ::testing::TempDir() + "fuzz-replay-" + std::to_string(getpid()) +
+         "-" + name;
+}
+
+TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
+  const std::string input =
+      std::string(FUZZ_DIR) +
+      "/reproducers/hostile-status-reads-back-other-opcode";
+  const sim::BoardSetup setup =
+      fuzz::DecodeInput(ReadInputFile(input), fuzz::InputMode::Hostile);
+  ASSERT_TRUE(setup.hostileReads.has_value());
+  ASSERT_FALSE(setup.hostileReads->empty());
+
+  sim::SimulatedBoot boot(setup);
+  boot.Play();
+  const ordered_json harness = sim::OutcomeJson(sim::OutcomeOf(boot), false);
+  // What makes it worth keeping: both lock messages carry opcode 0.
+  const ordered_json &messages = harness["gpp_b0"]["sideband_messages"];
+  ASSERT_EQ(messages.size(), 2U);
+  for (const ordered_json &message : messages) {
+    EXPECT_EQ(message["opcode"], "0x00");
+  }
+
+  const std::string scenarioPath = ScratchPath("scenario.json");
+  const std::string reportPath = ScratchPath("report.json");
+  std::ofstream(scenarioPath) << sim::ScenarioJson(setup).dump(2) << '\n';
+  const std::string command = std::string(BOARDSIM_PATH) + " " + scenarioPath +
+                              " --json >" + reportPath;
+  const int status = std::system(command.c_str());
+  std::ifstream report(reportPath);
+  const std::string printed{std::istreambuf_iterator<char>(report), {}};
+  std::remove(scenarioPath.c_str());
+  std::remove(reportPath.c_str());
+  ASSERT_EQ(status, 0) << command;
+  EXPECT_EQ(ordered_json::parse(printed), harness);
+}
+
+}  // namespace
