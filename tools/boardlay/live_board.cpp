@@ -78,10 +78,10 @@ json LiveBoard::Account() const {
   for (const std::string &note : chipset_.Notes()) {
     notes.push_back(note);
   }
-  const json gppB0 = {
-      {"dw0_address", Hex(gppB0Dw0_)},
-      {"lock_tx_address", Hex(gppB0LockTx_)},
-  };
+  const json gppB0 = {{"dw0_address", Hex(gppB0Dw0_)},
+                      {"dw0", Hex(private_.Load<uint32_t>(gppB0Dw0_))},
+                      {"lock_tx_address", Hex(gppB0LockTx_)},
+                      {"lock_tx", Hex(private_.Load<uint32_t>(gppB0LockTx_))}};
   return {{"gpp_b0", gppB0},
           {"messages", messages_},
           {"stores_changed", changed_},

@@ -34,7 +34,8 @@ class LiveBoard {
   void Step();
 
   // What the board did: the P2SB messages served, the stores the model
-  // changed, the model's notes, and where GPP_B0's DW0 and LockTx lie.
+  // changed, the model's notes, and where GPP_B0's DW0 and LockTx lie with
+  // the values memory holds there now.
   nlohmann::json Account() const;
 
  private:

@@ -78,7 +78,8 @@ int main(int argc, char **argv) {
       ->required();
   app.add_option("--account", accountPath,
                  "JSON of what the board did while the command ran: "
-                 "P2SB messages served, stores the model changed, notes");
+                 "P2SB messages served, stores the model changed, notes, "
+                 "GPP_B0's final DW0 and LockTx");
   app.add_option("command", command, "command to run with the board live");
   try {
     app.parse(argc, argv);
