@@ -1,7 +1,6 @@
 // The boardsim program itself, run as a user runs it: on the shipped example
 // scenarios, on the default board, and on every class of bad input.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,20 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/program_run.h"
+
 namespace {
 
 using nlohmann::json;
 
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string &path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
+using testsupport::ProgramRun;
 
 // A file of this process alone: test processes of this and of other build
 // trees run side by side and share the temporary directory.
@@ -33,24 +25,7 @@ std::string ScratchPath(const std::string &name) {
 }
 
 ProgramRun Boardsim(const std::string &arguments) {
-  const std::string errPath = ScratchPath("stderr");
-  const std::string command =
-      std::string(BOARDSIM_PATH) + " " + arguments + " 2>" + errPath;
-  ProgramRun run;
-  FILE *pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    return run;
-  }
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-    run.out.append(buffer, got);
-  }
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.err = Slurp(errPath);
-  std::remove(errPath.c_str());
-  return run;
+  return testsupport::RunProgram(std::string(BOARDSIM_PATH) + " " + arguments);
 }
 
 json Report(const std::string &arguments) {

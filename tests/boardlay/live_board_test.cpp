@@ -1,0 +1,221 @@
+// The board kept live while a guest runs: the test stores into the window
+// files as the guest would and lets the board take one look after each.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sim/facts/gpio_layout.h"
+#include "sim/hex_text.h"
+#include "tests/boardlay/board_files.h"
+
+namespace {
+
+using boardlaytest::GuestWindow;
+using boardlaytest::LaidBoard;
+using nlohmann::json;
+using sim::Hex;
+
+constexpr facts::Series kH = facts::Series::H;
+constexpr uint64_t kGppB0Dw0 = facts::PadDw0(kH, facts::kGppB0);
+constexpr facts::RegisterBits kGppB0LockTx =
+    facts::PadLockTx(kH, facts::kGppB0);
+constexpr facts::GpioPad kGppB1 = {1, 1};
+constexpr uint8_t kGppB0Port = facts::GroupOf(kH, facts::kGppB0).port;
+
+// As the driver sends one: the message registers, then the opcode with busy.
+void StartMessage(GuestWindow &pci, uint8_t port, uint16_t offset,
+                  uint32_t data) {
+  pci.Store<uint32_t>(facts::kP2sbAddress, uint32_t{port} << 24 | offset);
+  pci.Store<uint32_t>(facts::kP2sbExtendedAddress, 0);
+  pci.Store<uint16_t>(facts::kP2sbRouting, 0);
+  pci.Store<uint32_t>(facts::kP2sbData, data);
+  pci.Store<uint16_t>(facts::kP2sbStatus,
+                      facts::kSidebandGpioLockOpcode << 8 | facts::kP2sbBusy);
+}
+
+void UnlockGppB0Tx(LaidBoard &board) {
+  StartMessage(board.pciGuest, kGppB0Port,
+               static_cast<uint16_t>(kGppB0LockTx.address), 0);
+}
+
+struct GuestStore {
+  const char *name;
+  uint64_t address;
+  // The value the guest stores, from the value laid there.
+  uint32_t (*stored)(uint32_t laid);
+  bool kept;  // the model keeps what was stored
+  size_t notes;
+};
+
+class LiveBoardStore : public ::testing::TestWithParam<GuestStore> {};
+
+TEST_P(LiveBoardStore, MemoryHoldsWhatTheModelKeeps) {
+  const GuestStore &c = GetParam();
+  LaidBoard board(sim::BoardSetup{});  // GPP_B0's TX state locked
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  const uint32_t laid = board.privateGuest.Load<uint32_t>(c.address);
+  const uint32_t stored = c.stored(laid);
+  ASSERT_NE(stored, laid);
+
+  board.privateGuest.Store<uint32_t>(c.address, stored);
+  live.Step();
+
+  const uint32_t kept = c.kept ? stored : laid;
+  EXPECT_EQ(board.privateGuest.Load<uint32_t>(c.address), kept);
+  EXPECT_EQ(board.chipset.Peek(c.address), kept);
+  const json account = live.Account();
+  const json changed = c.kept ? json::array()
+                              : json::array({{{"address", Hex(c.address)},
+                                              {"stored", Hex(stored)},
+                                              {"kept", Hex(kept)}}});
+  EXPECT_EQ(account["stores_changed"], changed);
+  EXPECT_EQ(account["notes"].size(), c.notes) << account["notes"];
+
+  // Memory and model agree again: a second look finds nothing to follow.
+  live.Step();
+  EXPECT_EQ(live.Account(), account);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LiveBoardStore,
+    ::testing::Values(
+        GuestStore{"TxStateUnderLock", kGppB0Dw0,
+                   [](uint32_t laid) { return laid ^ facts::kDw0TxState; },
+                   false, 0},
+        GuestStore{"TxStateOfAnUnlockedPad", facts::PadDw0(kH, kGppB1),
+                   [](uint32_t laid) { return laid ^ facts::kDw0TxState; },
+                   true, 0},
+        GuestStore{"RxStateFollowsTheInput", facts::PadDw0(kH, facts::kGppK[1]),
+                   [](uint32_t laid) { return laid ^ facts::kDw0RxState; },
+                   false, 0},
+        GuestStore{"LockTxTakesNoPlainStore", kGppB0LockTx.address,
+                   [](uint32_t laid) { return laid ^ kGppB0LockTx.mask; },
+                   false, 1},
+        GuestStore{"OwnershipIsReadOnly",
+                   facts::PadOwnership(kH, facts::kGppB0).address,
+                   [](uint32_t laid) { return laid ^ 1U; }, false, 1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct MessageCase {
+  const char *name;
+  sim::P2sbBehaviour p2sb;
+  uint8_t completion;  // of P2sbBehaviour::Error
+  uint16_t offset;     // in GPP_B0's port
+  uint16_t statusAfter;
+  uint32_t lockTxAfter;
+  size_t notes;
+};
+
+class LiveBoardMessage : public ::testing::TestWithParam<MessageCase> {};
+
+TEST_P(LiveBoardMessage, BusyStartsItAndTheAnswerIsWrittenBack) {
+  const MessageCase &c = GetParam();
+  sim::BoardSetup setup;
+  setup.p2sb = c.p2sb;
+  setup.p2sbCompletion = c.completion;
+  LaidBoard board(setup);
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  const uint32_t lockTxBefore =
+      board.privateGuest.Load<uint32_t>(kGppB0LockTx.address);
+
+  StartMessage(board.pciGuest, kGppB0Port, c.offset, 0);
+  live.Step();
+  live.Step();  // busy stays as answered: not a second message
+
+  EXPECT_EQ(board.pciGuest.Load<uint16_t>(facts::kP2sbStatus), c.statusAfter);
+  EXPECT_EQ(board.privateGuest.Load<uint32_t>(kGppB0LockTx.address),
+            c.lockTxAfter);
+  const json account = live.Account();
+  ASSERT_EQ(account["messages"].size(), 1U) << account;
+  const json &message = account["messages"][0];
+  EXPECT_EQ(message["port"], Hex(kGppB0Port, 2));
+  EXPECT_EQ(message["offset"], Hex(c.offset, 3));
+  const bool applied = c.lockTxAfter != lockTxBefore;
+  EXPECT_EQ(message["applied"], applied);
+  if (applied) {
+    EXPECT_EQ(message["lock_register"], Hex(kGppB0LockTx.address));
+    EXPECT_EQ(message["lock_before"], Hex(lockTxBefore));
+    EXPECT_EQ(message["lock_after"], Hex(c.lockTxAfter));
+  } else {
+    EXPECT_FALSE(message.contains("lock_register")) << message;
+  }
+  EXPECT_EQ(account["notes"].size(), c.notes) << account["notes"];
+  EXPECT_EQ(account["stores_changed"], json::array());
+}
+
+constexpr uint16_t kOpcodeInStatus = facts::kSidebandGpioLockOpcode << 8;
+
+INSTANTIATE_TEST_SUITE_P(
+    P2sb, LiveBoardMessage,
+    ::testing::Values(
+        MessageCase{"LockTxUpdate", sim::P2sbBehaviour::Ok, 1,
+                    static_cast<uint16_t>(kGppB0LockTx.address),
+                    kOpcodeInStatus, 0, 0},
+        MessageCase{"NoLockRegisterThere", sim::P2sbBehaviour::Ok, 1,
+                    static_cast<uint16_t>(kGppB0Dw0), kOpcodeInStatus | 1 << 1,
+                    kGppB0LockTx.mask, 1},
+        MessageCase{"CompletesWithError", sim::P2sbBehaviour::Error, 2,
+                    static_cast<uint16_t>(kGppB0LockTx.address),
+                    kOpcodeInStatus | 2 << 1, kGppB0LockTx.mask, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A P2SB busy from the start never sees busy set, until the guest clears it
+// itself: its next busy store is a message the P2SB never completes.
+TEST(LiveBoard, StuckP2sbTakesAMessageOnlyAfterBusyWasCleared) {
+  sim::BoardSetup setup;
+  setup.p2sb = sim::P2sbBehaviour::Stuck;
+  LaidBoard board(setup);
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  UnlockGppB0Tx(board);
+  live.Step();
+  EXPECT_EQ(live.Account()["messages"], json::array());
+
+  board.pciGuest.Store<uint16_t>(facts::kP2sbStatus, 0);
+  live.Step();
+  UnlockGppB0Tx(board);
+  live.Step();
+  const json messages = live.Account()["messages"];
+  ASSERT_EQ(messages.size(), 1U) << messages;
+  EXPECT_TRUE(messages[0]["completion"].is_null()) << messages;
+  EXPECT_NE(
+      board.pciGuest.Load<uint16_t>(facts::kP2sbStatus) & facts::kP2sbBusy, 0);
+  EXPECT_EQ(board.privateGuest.Load<uint32_t>(kGppB0LockTx.address),
+            kGppB0LockTx.mask);
+}
+
+TEST(LiveBoard, EachBusyStoreIsAMessageOfItsOwn) {
+  LaidBoard board(sim::BoardSetup{});
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  UnlockGppB0Tx(board);
+  live.Step();
+  StartMessage(board.pciGuest, kGppB0Port,
+               static_cast<uint16_t>(kGppB0LockTx.address), kGppB0LockTx.mask);
+  live.Step();
+  live.Step();
+
+  const json account = live.Account();
+  ASSERT_EQ(account["messages"].size(), 2U) << account;
+  EXPECT_EQ(account["messages"][0]["lock_after"], Hex(0));
+  EXPECT_EQ(account["messages"][1]["lock_before"], Hex(0));
+  EXPECT_EQ(account["messages"][1]["lock_after"], Hex(kGppB0LockTx.mask));
+  // The lock register the board rewrote is no store of the guest's.
+  EXPECT_EQ(account["stores_changed"], json::array());
+  EXPECT_EQ(account["notes"], json::array());
+}
+
+TEST(LiveBoard, AccountHoldsGppB0AsMemoryHoldsIt) {
+  LaidBoard board(sim::BoardSetup{});
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  UnlockGppB0Tx(board);
+  live.Step();
+  board.privateGuest.Store<uint32_t>(kGppB0Dw0, 0x44000200);
+  live.Step();
+
+  EXPECT_EQ(live.Account()["gpp_b0"],
+            (json{{"dw0_address", Hex(kGppB0Dw0)},
+                  {"dw0", "0x44000200"},
+                  {"lock_tx_address", Hex(kGppB0LockTx.address)},
+                  {"lock_tx", "0x00000000"}}));
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#include "tools/boardlay/live_board.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
+#include "sim/hex_text.h"
+#include "sim/outcome/chipset_json.h"
+
+namespace boardlay {
+
+namespace {
+
+using nlohmann::json;
+using sim::Hex;
+
+bool Busy(uint16_t status) { return (status & facts::kP2sbBusy) != 0; }
+
+}  // namespace
+
+void LayBoard(const sim::ChipsetModel &chipset, WindowFile &pci,
+              WindowFile &privateRegisters) {
+  std::string outside;
+  chipset.ForEachRegister([&](uint64_t address, uint8_t width, uint32_t value) {
+    WindowFile *file = pci.Holds(address, width / 8) ? &pci
+                       : privateRegisters.Holds(address, width / 8)
+                           ? &privateRegisters
+                           : nullptr;
+    if (file == nullptr) {
+      if (outside.empty()) {
+        outside = Hex(address);
+      }
+      return;
+    }
+    if (width == 32) {
+      file->Store<uint32_t>(address, value);
+    } else {
+      file->Store<uint8_t>(address, static_cast<uint8_t>(value));
+    }
+  });
+  if (!outside.empty()) {
+    // Controller memory must sit inside a window, or nothing backs it.
+    throw std::runtime_error("the board holds a register at " + outside +
+                             ", which neither window file backs");
+  }
+}
+
+LiveBoard::LiveBoard(sim::ChipsetModel &chipset, WindowFile &pci,
+                     WindowFile &privateRegisters)
+    : chipset_(chipset), pci_(pci), private_(privateRegisters) {
+  chipset_.ForEachRegister(
+      [&](uint64_t address, uint8_t width, uint32_t value) {
+        if (width == 32 && private_.Holds(address, 4)) {
+          registers_.push_back({address, value});
+        }
+      });
+  const auto id =
+      static_cast<uint16_t>(chipset_.Peek(facts::kLpcDeviceId, 16).value_or(0));
+  const facts::Series series = facts::SeriesOfLpcDeviceId(id);
+  gppB0Dw0_ = facts::PadDw0(series, facts::kGppB0);
+  gppB0LockTx_ = facts::PadLockTx(series, facts::kGppB0).address;
+  lastBusy_ = Busy(pci_.Load<uint16_t>(facts::kP2sbStatus));
+}
+
+void LiveBoard::Step() {
+  FollowPrivateStores();
+  const uint16_t status = pci_.Load<uint16_t>(facts::kP2sbStatus);
+  if (Busy(status) && !lastBusy_) {
+    ServeMessage(status);
+  } else {
+    lastBusy_ = Busy(status);
+  }
+}
+
+json LiveBoard::Account() const {
+  json notes = json::array();
+  for (const std::string &note : chipset_.Notes()) {
+    notes.push_back(note);
+  }
+  const json gppB0 = {{"dw0_address", Hex(gppB0Dw0_)},
+                      {"dw0", Hex(private_.Load<uint32_t>(gppB0Dw0_))},
+                      {"lock_tx_address", Hex(gppB0LockTx_)},
+                      {"lock_tx", Hex(private_.Load<uint32_t>(gppB0LockTx_))}};
+  return {{"gpp_b0", gppB0},
+          {"messages", messages_},
+          {"stores_changed", changed_},
+          {"notes", notes}};
+}
+
+// A store the guest made to a private register goes through the model's
+// store rules; what the model keeps is what memory holds afterwards.
+void LiveBoard::FollowPrivateStores() {
+  for (PrivateRegister &reg : registers_) {
+    const uint32_t stored = private_.Load<uint32_t>(reg.address);
+    if (stored == reg.value) {
+      continue;
+    }
+    chipset_.Write(reg.address, 32, stored);
+    const uint32_t kept = chipset_.Peek(reg.address).value_or(stored);
+    if (kept != stored) {
+      private_.Store<uint32_t>(reg.address, kept);
+      changed_.push_back({{"address", Hex(reg.address)},
+                          {"stored", Hex(stored)},
+                          {"kept", Hex(kept)}});
+    }
+    reg.value = kept;
+  }
+}
+
+// The guest set busy: the message registers as it left them go to the
+// model's P2SB in the driver's order, the status register last, and the
+// P2SB's answer (the lock register reached, then the status) comes back.
+void LiveBoard::ServeMessage(uint16_t status) {
+  const size_t before = chipset_.SidebandMessages().size();
+  chipset_.Write(facts::kP2sbAddress, 32,
+                 pci_.Load<uint32_t>(facts::kP2sbAddress));
+  chipset_.Write(facts::kP2sbExtendedAddress, 32,
+                 pci_.Load<uint32_t>(facts::kP2sbExtendedAddress));
+  chipset_.Write(facts::kP2sbRouting, 16,
+                 pci_.Load<uint16_t>(facts::kP2sbRouting));
+  chipset_.Write(facts::kP2sbData, 32, pci_.Load<uint32_t>(facts::kP2sbData));
+  chipset_.Write(facts::kP2sbStatus, 16, status);
+
+  if (chipset_.SidebandMessages().size() > before) {
+    const sim::SidebandMessage &message = chipset_.SidebandMessages().back();
+    json served = sim::SidebandMessageJson(message);
+    if (message.applied) {
+      const uint64_t lock = facts::PrivateRegister(
+          message.port, static_cast<uint16_t>(message.offset));
+      const uint32_t was = private_.Load<uint32_t>(lock);
+      const uint32_t now = chipset_.Peek(lock).value_or(was);
+      private_.Store<uint32_t>(lock, now);
+      for (PrivateRegister &reg : registers_) {
+        if (reg.address == lock) {
+          reg.value = now;
+        }
+      }
+      served["lock_register"] = Hex(lock);
+      served["lock_before"] = Hex(was);
+      served["lock_after"] = Hex(now);
+    }
+    messages_.push_back(served);
+  }
+  const auto answer = static_cast<uint16_t>(
+      chipset_.Peek(facts::kP2sbStatus, 16).value_or(status));
+  pci_.Store<uint16_t>(facts::kP2sbStatus, answer);
+  lastBusy_ = Busy(answer);
+}
+
+}  // namespace boardlay

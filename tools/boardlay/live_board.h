@@ -1,0 +1,63 @@
+// A scenario's board in the two window files: laid from the chipset model,
+// then kept live while a guest runs on them.
+//
+// Memory answers loads and stores but cannot act, so the model acts in its
+// place, right after each guest store it sees in the files: a P2SB message
+// started by the busy bit is handed to the model's own P2SB, and a store to
+// a private register is handed to the model's GPIO communities, whose
+// resulting value (a TX state kept under its lock, a read-only lock or
+// ownership register left as it was) goes back to memory.
+#ifndef BOARDCFG_TOOLS_BOARDLAY_LIVE_BOARD_H
+#define BOARDCFG_TOOLS_BOARDLAY_LIVE_BOARD_H
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "sim/chipset/chipset_model.h"
+#include "tools/boardlay/window_file.h"
+
+namespace boardlay {
+
+// Writes every value the model holds into the file of its window; throws
+// std::runtime_error for a register neither file holds.
+void LayBoard(const sim::ChipsetModel &chipset, WindowFile &pci,
+              WindowFile &privateRegisters);
+
+class LiveBoard {
+ public:
+  // The files must hold the board as LayBoard laid it from this model.
+  LiveBoard(sim::ChipsetModel &chipset, WindowFile &pci,
+            WindowFile &privateRegisters);
+
+  // Looks at the files once and acts on what the guest stored since.
+  void Step();
+
+  // What the board did: the P2SB messages served, the stores the model
+  // changed, the model's notes, and where GPP_B0's DW0 and LockTx lie with
+  // the values memory holds there now.
+  nlohmann::json Account() const;
+
+ private:
+  struct PrivateRegister {
+    uint64_t address;
+    uint32_t value;  // as last seen in memory and agreed by the model
+  };
+
+  void FollowPrivateStores();
+  void ServeMessage(uint16_t status);
+
+  sim::ChipsetModel &chipset_;
+  WindowFile &pci_;
+  WindowFile &private_;
+  std::vector<PrivateRegister> registers_;
+  uint64_t gppB0Dw0_;
+  uint64_t gppB0LockTx_;
+  bool lastBusy_ = false;
+  nlohmann::json messages_ = nlohmann::json::array();
+  nlohmann::json changed_ = nlohmann::json::array();
+};
+
+}  // namespace boardlay
+
+#endif
