@@ -127,7 +127,7 @@ def main(argv=None):
     host_only = [s for s in scenarios if s.host_only and not s.problems]
     for scenario in host_only:
         print("host-only: %s: %s" % (scenario.name, scenario.host_only))
-    print("firmware stage: %d scenarios played in OVMF, %d host-only; %.0f s"
+    print("firmware stage: played in OVMF %d, host-only %d; %.0f s"
           % (len(played), len(host_only), time.monotonic() - started))
     print("firmware-stage: %d passed, %d failed" % (len(played) - sum(p.failed for p in played), failed))
     return 1 if failed else 0
