@@ -23,6 +23,16 @@ class Row:
     details: list = field(default_factory=list)  # lines shown when they differ
 
 
+def same(outcome, firmware, boardsim, **more):
+    """A row whose sides must be equal."""
+    return Row(outcome, firmware, boardsim, firmware == boardsim, **more)
+
+
+def key_row(outcome, side, expected, key, **more):
+    """A row for an outcome both sides keep under the same key."""
+    return same(outcome, side[key], expected[key], **more)
+
+
 def entry_class(expected):
     """The class the firmware side can see of boardsim's entry status."""
     status = int(expected["entry_status"], 16)
@@ -59,17 +69,15 @@ def project(messages, keys):
 def gpp_b0_rows(side, expected):
     mine = side.get("gpp_b0") or {}
     theirs = expected["gpp_b0"]
-    rows = [Row("GPP_B0 DW0", mine.get("dw0"), theirs["dw0"], mine.get("dw0") == theirs["dw0"]),
-            Row("GPP_B0 TX lock", mine.get("tx_locked"), theirs["tx_locked"],
-                mine.get("tx_locked") == theirs["tx_locked"])]
+    rows = [same("GPP_B0 DW0", mine.get("dw0"), theirs["dw0"]),
+            same("GPP_B0 TX lock", mine.get("tx_locked"), theirs["tx_locked"])]
     served = mine.get("sideband_messages")
     sent = theirs["sideband_messages"]
     keys = sorted({key for message in sent for key in message}) or sorted(
         {key for message in served or [] for key in message if not key.startswith("lock_")})
     served = project(served, keys) if served is not None else None
-    rows.append(Row("sideband messages served (every field)", served, project(sent, keys), served == project(sent, keys)))
-    unexplained = mine.get("tx_lock_changes_unexplained")
-    rows.append(Row("TX lock changed only by served messages", unexplained, [], unexplained == []))
+    rows.append(same("sideband messages served (every field)", served, project(sent, keys)))
+    rows.append(same("TX lock changed only by served messages", mine.get("tx_lock_changes_unexplained"), []))
     return rows
 
 
@@ -77,8 +85,7 @@ def lan_rows(side, expected, facts, play):
     mine = side.get("lan") or {}
     theirs = expected.get("lan") or {}
     rows = []
-    status = Row("entry 4 status", mine.get("status"), theirs.get("status"),
-                 mine.get("status") == theirs.get("status"))
+    status = same("entry 4 status", mine.get("status"), theirs.get("status"))
     if play.bridge_location == "firmware":
         status.compared, status.agree = False, True
         status.note = ("the scenario has no bridge-location service, but OVMF's own PCD instance "
@@ -114,34 +121,25 @@ def trace_row(side, expected):
 
 def compare(side, expected, facts, play):
     """Rows for every outcome the firmware side observes."""
-    rows = [Row("entry status (class)", side["entry_status_class"], entry_class(expected),
-                side["entry_status_class"] == entry_class(expected),
-                note="boardsim: %s" % expected["entry_status"]),
-            Row("SMM base present", side["smm_base"], expected["smm_base"],
-                side["smm_base"] == expected["smm_base"])]
-    answer = False if expected["smm_base"] else None
-    rows.append(Row("SMM base InSmm answer", side["smm_base_in_smm"], answer,
-                    side["smm_base_in_smm"] == answer))
-    rows.append(Row("slot records left (positions)", side["slot_records_left"],
-                    expected["slot_records_left"], side["slot_records_left"] == expected["slot_records_left"]))
     deleted = [[d["position"], d["status"]] for d in side["slot_records_deleted"]]
     wanted = [[d["position"], d["status"]] for d in expected["slot_records_deleted"]]
-    rows.append(Row("slot records deleted (position, status)", deleted, wanted, deleted == wanted,
-                    note="handles are the firmware's own"))
-    rows.append(Row("SMBIOS reads (instance, value in, status)", side["slot_record_reads"],
-                    expected["slot_record_reads"], side["slot_record_reads"] == expected["slot_record_reads"]))
-    rows.append(Row("Setup strings", side["setup_strings"], expected["setup_strings"],
-                    side["setup_strings"] == expected["setup_strings"]))
+    rows = [same("entry status (class)", side["entry_status_class"], entry_class(expected),
+                 note="boardsim: %s" % expected["entry_status"]),
+            key_row("SMM base present", side, expected, "smm_base"),
+            same("SMM base InSmm answer", side["smm_base_in_smm"], False if expected["smm_base"] else None),
+            key_row("slot records left (positions)", side, expected, "slot_records_left"),
+            same("slot records deleted (position, status)", deleted, wanted,
+                 note="handles are the firmware's own"),
+            key_row("SMBIOS reads (instance, value in, status)", side, expected, "slot_record_reads"),
+            key_row("Setup strings", side, expected, "setup_strings")]
     if play.windows == "laid-out":
         rows.extend(gpp_b0_rows(side, expected))
-    lookups = Row("bridge lookups (key, bridge)", side["bridge_lookups"], expected["bridge_lookups"],
-                  side["bridge_lookups"] == expected["bridge_lookups"])
+    lookups = key_row("bridge lookups (key, bridge)", side, expected, "bridge_lookups")
     if play.bridge_location == "firmware":
         lookups.compared, lookups.agree = False, True
         lookups.note = "OVMF's own PCD instance answers them, unseen by the companion"
     rows.append(lookups)
-    rows.append(Row("board service (installed, entries 0-3, 5-7)", side["board_service"],
-                    expected["board_service"], side["board_service"] == expected["board_service"]))
+    rows.append(key_row("board service (installed, entries 0-3, 5-7)", side, expected, "board_service"))
     rows.extend(lan_rows(side, expected, facts, play))
     if play.windows == "unbacked":
         rows.append(trace_row(side, expected))

@@ -26,8 +26,7 @@ class Variant:
     args: tuple = field(default=())
 
     def qemu_args(self):
-        return ["-machine", self.machine, *self.args,
-                "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=%s" % (OVMF / self.code)]
+        return ["-machine", self.machine, *self.args]
 
 
 VARIANTS = {
@@ -46,7 +45,12 @@ class DriverOptionLoad:
 
     name = "driver-option"
 
+    def code_image(self, variant):
+        """The firmware code the variant boots with this load path."""
+        return OVMF / variant.code
+
     def setup_script(self):
+        """What the set-up boot's shell runs; None when it needs none."""
         return ['bcfg driver add 0 fs0:\\%s "%s"' % (DRIVER, Path(DRIVER).stem),
                 'bcfg driver add 1 fs0:\\%s "%s"' % (COMPANION, Path(COMPANION).stem),
                 "bcfg driver dump"]

@@ -59,8 +59,9 @@ def scenario_problems(directory, console, facts, play, load_path):
           "the companion did not find %s loaded before it" % DRIVER)
     driver = dh_handles(console.dh, load_path.loaded_image(DRIVER))
     helper = dh_handles(console.dh, load_path.loaded_image(COMPANION))
-    check(len(driver) <= 1 and len(helper) == 1 and all(int(d, 16) < int(helper[0], 16) for d in driver),
-          "dh: %s on handles %s, %s on %s; the driver must be loaded first" % (DRIVER, driver, COMPANION, helper))
+    first = len(driver) <= 1 and len(helper) == 1 and all(int(d, 16) < int(helper[0], 16) for d in driver)
+    check(first, "dh: %s on handles %s, %s on %s; the driver must be loaded first"
+          % (DRIVER, driver, COMPANION, helper))
 
     moved = companion.starting("chipset-window ")
     bars = [int(fields["bar2"], 16) & ~0xF for _, fields in moved]
@@ -89,9 +90,11 @@ def scenario_problems(directory, console, facts, play, load_path):
               "the companion did not install %s" % service)
 
     check(companion.first("ready-to-boot signalled") is not None, "ready-to-boot was not signalled")
-    shown = [i for i, line in enumerate(console.lines) if line.startswith("COMPANION ready-to-boot signalled")]
-    shell = [i for i, line in enumerate(console.lines) if line.startswith("UEFI Interactive Shell")]
-    check(shown and shell and shown[0] < shell[0],
+    def first_line(prefix):
+        return next((i for i, line in enumerate(console.lines) if line.startswith(prefix)), None)
+
+    shown, shell = first_line("COMPANION ready-to-boot signalled"), first_line("UEFI Interactive Shell")
+    check(shown is not None and shell is not None and shown < shell,
           "ready-to-boot was not signalled by the boot manager before it started the shell")
     unexpected = [line for line, _ in companion.starting("unexpected-entry")]
     check(not unexpected, "unused service entries were called: %s" % unexpected)

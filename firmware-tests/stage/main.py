@@ -42,7 +42,8 @@ def substitutions(given, paths):
     chosen = {}
     for item in given:
         name, equals, file = item.partition("=")
-        matches = [p for p in paths if name in (p.stem, p.name, str(p)) or Path(name).resolve() == p.resolve()]
+        matches = [p for p in paths
+                   if name in (p.stem, p.name, str(p)) or Path(name).resolve() == p.resolve()]
         if not equals or len(matches) != 1:
             raise SystemExit("run-firmware-stage: --expectation %s names %d of the scenarios played"
                              % (item, len(matches)))

@@ -48,9 +48,11 @@ def fresh_directory(directory):
 
 def set_up(out, variant, load_path, images):
     """The set-up boot of one variant: (its variable store, problems)."""
-    directory = fresh_directory(out / ("setup-%s-%s" % (variant, load_path)))
     path = LOAD_PATHS[load_path]
-    Boot(directory, VARIANTS[variant], path.setup_script(), VARS_TEMPLATE, images).run()
+    if path.setup_script() is None:
+        return VARS_TEMPLATE, []
+    directory = fresh_directory(out / ("setup-%s-%s" % (variant, load_path)))
+    Boot(directory, VARIANTS[variant], path, path.setup_script(), VARS_TEMPLATE, images).run()
     return directory / "vars.fd", health.setup_problems(directory, path)
 
 
@@ -92,7 +94,8 @@ def play_scenario(scenario, out, vars_template, facts, images):
         board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json")
         extra += board.qemu_args()
         wrapper = board.wrapper()
-    boot = Boot(directory, VARIANTS[play.variant], scenario_script(), vars_template, images,
+    boot = Boot(directory, VARIANTS[play.variant], LOAD_PATHS[play.load_path], scenario_script(),
+                vars_template, images,
                 qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked")
     failed = True
     try:

@@ -80,6 +80,7 @@ class Boot:
     """One QEMU run of one firmware variant."""
     directory: Path
     variant: object  # firmware.Variant
+    load_path: object  # firmware.DriverOptionLoad or another load path
     script: list  # startup.nsh lines
     vars_template: Path  # copied to the boot's own variable store
     images: Path  # where the three .efi files are
@@ -90,6 +91,8 @@ class Boot:
     def command(self, console):
         qemu = ["qemu-system-x86_64", "-m", "256", "-nodefaults", "-display", "none",
                 "-no-reboot", *self.variant.qemu_args(),
+                "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=%s"
+                % self.load_path.code_image(self.variant),
                 "-drive", "if=pflash,format=raw,unit=1,file=%s" % (self.directory / "vars.fd"),
                 "-drive", "format=raw,file=fat:rw:%s" % (self.directory / "disk"),
                 *console.qemu_args(), *self.qemu_extra]

@@ -5,7 +5,7 @@ import unittest
 from pathlib import Path
 
 from stage.board import LaidOutBoard
-from stage.firmware import VARIANTS
+from stage.firmware import LOAD_PATHS, OVMF, VARIANTS
 from stage.main import substitutions
 from stage.runner import GO_ON_KEY, Boot, SerialConsole, write_script
 
@@ -21,7 +21,7 @@ class ScriptTest(unittest.TestCase):
 class CommandTest(unittest.TestCase):
     def test_variant_load_and_windows_are_parameters(self):
         board = LaidOutBoard("/tmp/board.json", "board", "/tmp/account.json")
-        boot = Boot(Path("/tmp/boot"), VARIANTS["smm"], [], Path("vars"), Path("images"),
+        boot = Boot(Path("/tmp/boot"), VARIANTS["smm"], LOAD_PATHS["driver-option"], [], Path("vars"), Path("images"),
                     qemu_extra=board.qemu_args(), wrapper=board.wrapper(), guest_errors=True)
 
         class Console:
@@ -35,6 +35,7 @@ class CommandTest(unittest.TestCase):
         self.assertIn("--account", command[:qemu])
         self.assertIn("q35,smm=on", command)
         self.assertIn("ICH9-LPC.disable_s3=1", command)
+        self.assertIn("if=pflash,format=raw,unit=0,readonly=on,file=%s" % (OVMF / "OVMF_CODE_4M.secboot.fd"), command)
         self.assertIn("if=pflash,format=raw,unit=1,file=/tmp/boot/vars.fd", command)
         self.assertEqual(sum(arg.startswith("ivshmem-plain") for arg in command), 2)
         self.assertEqual(command[-4:], ["-d", "guest_errors", "-D", "/tmp/boot/guest-errors.log"])
