@@ -116,7 +116,8 @@ def main(argv=None):
                            for s in ready])
 
     for outcome in played:
-        print("\n".join(report.scenario_lines(title(outcome), outcome.rows, outcome.problems)) + "\n")
+        print("\n".join(report.scenario_lines(title(outcome), outcome.rows, outcome.problems,
+                                                 outcome.remarks)) + "\n")
         failed += outcome.failed
     for scenario in scenarios:
         if scenario.problems:

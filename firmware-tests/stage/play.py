@@ -34,6 +34,7 @@ class Played:
     rows: list
     problems: list
     seconds: float
+    remarks: list = field(default_factory=list)  # shown, never failing
 
     @property
     def failed(self):
@@ -67,19 +68,30 @@ def read_windows(board, directory, facts):
     (directory / "window-words.json").write_text(json.dumps(words, indent=1) + "\n")
 
 
+def remarks(side, console):
+    """What the boot did besides the compared outcomes, worth showing."""
+    lines = ["store kept by the board: %(address)s := %(stored)s, holds %(kept)s" % store
+             for store in (side.get("gpp_b0") or {}).get("stores_kept_by_board", [])]
+    if side["stage"]["bridge_location"] == "firmware":
+        answers = console.companion.starting("pci-location firmware-instance")
+        lines.append("OVMF's PCD instance left under the bridge-location GUID: %s"
+                     % (answers[0][0] if answers else "no answer logged"))
+    return lines
+
+
 def judge(scenario, directory, facts):
-    """Reads the boot in directory: (rows, problems)."""
+    """Reads the boot in directory: (rows, problems, remarks)."""
     play = scenario.play
     load_path = LOAD_PATHS[play.load_path]
     try:
         side = firmware_side(directory, facts, play, load_path)
         (directory / "firmware.json").write_text(json.dumps(side, indent=1) + "\n")
-        problems = health.scenario_problems(directory, BootConsole(directory / "console.log"),
-                                            facts, play, load_path)
+        console = BootConsole(directory / "console.log")
+        problems = health.scenario_problems(directory, console, facts, play, load_path)
         rows = compare(side, scenario.expected, facts, play)
+        return rows, problems, remarks(side, console)
     except (KeyError, TypeError, ValueError, IndexError, AttributeError) as error:
-        return [], ["the logs or the expectation are unreadable: %r" % error]
-    return rows, problems
+        return [], ["the logs or the expectation are unreadable: %r" % error], []
 
 
 def play_scenario(scenario, out, vars_template, facts, images):
@@ -102,11 +114,11 @@ def play_scenario(scenario, out, vars_template, facts, images):
         boot.run()
         if board is not None:
             read_windows(board, directory, facts)
-        rows, problems = judge(scenario, directory, facts)
-        played = Played(scenario, directory, rows, problems, boot_record(directory)["seconds"])
+        rows, problems, shown = judge(scenario, directory, facts)
+        played = Played(scenario, directory, rows, problems, boot_record(directory)["seconds"], shown)
         failed = played.failed
         (directory / "comparison.txt").write_text(
-            "\n".join(report.scenario_lines(scenario.name, rows, problems)) + "\n")
+            "\n".join(report.scenario_lines(scenario.name, rows, problems, shown)) + "\n")
         return played
     finally:
         if board is not None:

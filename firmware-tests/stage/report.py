@@ -28,11 +28,12 @@ def row_lines(row):
     return lines
 
 
-def scenario_lines(title, rows, problems):
+def scenario_lines(title, rows, problems, remarks=()):
     lines = ["== %s ==" % title]
     if rows:
         lines.append("     %-44s %-*s %s" % ("outcome", COLUMN, "firmware (OVMF)", "boardsim"))
         for row in rows:
             lines.extend(row_lines(row))
+    lines.extend("  " + remark for remark in remarks)
     lines.extend("  problem: " + problem for problem in problems)
     return lines
