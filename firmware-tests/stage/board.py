@@ -1,0 +1,47 @@
+"""A scenario's board laid into two shared-memory files by boardlay, which
+runs QEMU as its child and serves the P2SB while it runs. QEMU maps each
+file through an ivshmem-plain device on bus 0; the companion moves their
+BAR2 to the chipset windows, the PCI window's device first."""
+
+import os
+import shutil
+from pathlib import Path
+
+from .boardsim import BOARDLAY
+
+SHARED_MEMORY = Path("/dev/shm")
+WINDOW_NAMES = ("pci", "private")
+DEVICES = {"pci": "0x10", "private": "0x11"}
+FILE_SIZE = "16M"  # what boardlay lays into each file
+
+
+class LaidOutBoard:
+    def __init__(self, scenario, name, account):
+        self.scenario = Path(scenario)
+        self.account = Path(account)
+        self.files = {window: SHARED_MEMORY / ("boardstage-%d-%s-%s" % (os.getpid(), name, window))
+                      for window in WINDOW_NAMES}
+
+    def wrapper(self):
+        return [str(BOARDLAY), str(self.scenario),
+                "--pci-window", str(self.files["pci"]),
+                "--private-window", str(self.files["private"]),
+                "--account", str(self.account), "--"]
+
+    def qemu_args(self):
+        args = []
+        for window in WINDOW_NAMES:
+            args += ["-object", "memory-backend-file,id=%swin,size=%s,share=on,mem-path=%s"
+                     % (window, FILE_SIZE, self.files[window]),
+                     "-device", "ivshmem-plain,memdev=%swin,bus=pcie.0,addr=%s" % (window, DEVICES[window])]
+        return args
+
+    def keep(self, directory):
+        """Moves the window files into the scenario's log directory."""
+        for window, path in self.files.items():
+            if path.exists():
+                shutil.move(str(path), Path(directory) / ("%s-window.img" % window))
+
+    def remove(self):
+        for path in self.files.values():
+            path.unlink(missing_ok=True)

@@ -1,0 +1,125 @@
+"""Playing scenarios in OVMF: the set-up boot of each firmware variant, and
+one boot per scenario whose firmware side is read, checked and compared."""
+
+import json
+import shutil
+from dataclasses import dataclass, field
+from pathlib import Path
+
+from . import health, report
+from .board import LaidOutBoard
+from .compare import compare, differing
+from .console import BootConsole
+from .firmware import KEEP_FIRMWARE_PCI_LOCATION, LOAD_PATHS, VARIANTS, VARS_TEMPLATE, scenario_script
+from .reader import firmware_side, window_words
+from .runner import Boot, boot_record
+
+
+@dataclass
+class Scenario:
+    path: Path
+    name: str
+    resolved: object = None  # boardsim --scenario
+    expected: object = None  # boardsim --json, or a substituted expectation
+    expectation: str = "boardsim"  # where expected came from
+    play: object = None  # plan.Play
+    host_only: str = ""
+    problems: list = field(default_factory=list)
+
+
+@dataclass
+class Played:
+    scenario: Scenario
+    directory: Path
+    rows: list
+    problems: list
+    seconds: float
+    remarks: list = field(default_factory=list)  # shown, never failing
+
+    @property
+    def failed(self):
+        return bool(self.problems or differing(self.rows))
+
+
+def fresh_directory(directory):
+    shutil.rmtree(directory, ignore_errors=True)
+    directory.mkdir(parents=True)
+    return directory
+
+
+def set_up(out, variant, load_path, images):
+    """The set-up boot of one variant: (its variable store, problems)."""
+    path = LOAD_PATHS[load_path]
+    if path.setup_script() is None:
+        return VARS_TEMPLATE, []
+    directory = fresh_directory(out / ("setup-%s-%s" % (variant, load_path)))
+    Boot(directory, VARIANTS[variant], path, path.setup_script(), VARS_TEMPLATE, images).run()
+    return directory / "vars.fd", health.setup_problems(directory, path)
+
+
+def read_windows(board, directory, facts):
+    """GPP_B0's registers from the private window, kept in window-words.json."""
+    account = directory / "board-account.json"
+    if not account.exists() or not board.files["private"].exists():
+        return
+    registers = json.loads(account.read_text())["gpp_b0"]
+    words = window_words(board.files["private"], facts.private_window,
+                         [registers["dw0_address"], registers["lock_tx_address"]])
+    (directory / "window-words.json").write_text(json.dumps(words, indent=1) + "\n")
+
+
+def remarks(side, console):
+    """What the boot did besides the compared outcomes, worth showing."""
+    lines = ["store kept by the board: %(address)s := %(stored)s, holds %(kept)s" % store
+             for store in (side.get("gpp_b0") or {}).get("stores_kept_by_board", [])]
+    if side["stage"]["bridge_location"] == "firmware":
+        answers = console.companion.starting("pci-location firmware-instance")
+        lines.append("OVMF's PCD instance left under the bridge-location GUID: %s"
+                     % (answers[0][0] if answers else "no answer logged"))
+    return lines
+
+
+def judge(scenario, directory, facts):
+    """Reads the boot in directory: (rows, problems, remarks)."""
+    play = scenario.play
+    load_path = LOAD_PATHS[play.load_path]
+    try:
+        side = firmware_side(directory, facts, play, load_path)
+        (directory / "firmware.json").write_text(json.dumps(side, indent=1) + "\n")
+        console = BootConsole(directory / "console.log")
+        problems = health.scenario_problems(directory, console, facts, play, load_path)
+        rows = compare(side, scenario.expected, facts, play)
+        return rows, problems, remarks(side, console)
+    except (KeyError, TypeError, ValueError, IndexError, AttributeError) as error:
+        return [], ["the logs or the expectation are unreadable: %r" % error], []
+
+
+def play_scenario(scenario, out, vars_template, facts, images):
+    directory = fresh_directory(out / scenario.name)
+    (directory / "scenario.json").write_text(json.dumps(scenario.resolved, indent=1) + "\n")
+    (directory / "boardsim.json").write_text(json.dumps(scenario.expected, indent=1) + "\n")
+    play = scenario.play
+    extra, wrapper, board = [], [], None
+    if play.bridge_location == "firmware":
+        extra += ["-smbios", "type=11,value=%s" % KEEP_FIRMWARE_PCI_LOCATION]
+    if play.windows == "laid-out":
+        board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json")
+        extra += board.qemu_args()
+        wrapper = board.wrapper()
+    boot = Boot(directory, VARIANTS[play.variant], LOAD_PATHS[play.load_path], scenario_script(),
+                vars_template, images,
+                qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked")
+    failed = True
+    try:
+        boot.run()
+        if board is not None:
+            read_windows(board, directory, facts)
+        rows, problems, shown = judge(scenario, directory, facts)
+        played = Played(scenario, directory, rows, problems, boot_record(directory)["seconds"], shown)
+        failed = played.failed
+        (directory / "comparison.txt").write_text(
+            "\n".join(report.scenario_lines(scenario.name, rows, problems, shown)) + "\n")
+        return played
+    finally:
+        if board is not None:
+            board.keep(directory) if failed else board.remove()

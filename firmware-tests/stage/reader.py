@@ -1,0 +1,218 @@
+"""The firmware side of one scenario boot, as a JSON object in the shape of
+`boardsim --json` (the same key names and value formats) for what the
+firmware side can observe:
+
+  entry_status_class  only a class, not boardsim's entry_status: "kept" (the
+                      image stays loaded, the board service on one handle),
+                      "unloaded" (neither), "kept without service", or what
+                      dh showed otherwise
+  smm_base            EFI_SMM_BASE2_PROTOCOL found; smm_base_in_smm: what its
+                      InSmm answered (firmware side only)
+  slot_records_left, slot_record_reads, slot_records_deleted (the handle is
+                      the firmware's), setup_strings, board_service, lan (the
+                      checker's larger buffers), bridge_lookups (null when
+                      the firmware's own PCD instance answers, unseen)
+  gpp_b0              laid-out boards: dw0 and tx_locked from the private
+                      window after the boot, sideband_messages as boardlay
+                      served them, tx_lock_changes_unexplained
+  access_count, accesses   unbacked windows: QEMU's guest_errors log
+  stage               how the scenario was played
+"""
+
+import json
+import re
+import struct
+from pathlib import Path
+
+from . import trace
+from .console import BootConsole, dh_handles
+from .firmware import DRIVER
+
+
+def status_text(text):
+    """A status as boardsim writes it, from the firmware's hex text."""
+    return "0x%016X" % int(text, 16)
+
+
+def boolean(text):
+    value = int(text, 16)
+    return {0: False, 1: True}.get(value, text)
+
+
+def pointer(text):
+    return None if int(text, 16) == 0 else "not null"
+
+
+def window_words(path, base, addresses):
+    """32-bit little-endian words of a window file at physical addresses."""
+    words = {}
+    with open(path, "rb") as window:
+        for address in addresses:
+            window.seek(int(address, 16) - base)
+            words[address] = "0x%08X" % struct.unpack("<I", window.read(4))[0]
+    return words
+
+
+def entry_status_class(console, facts, load_path):
+    if "dh" not in console.parts:
+        return None
+    images = dh_handles(console.dh, load_path.loaded_image(DRIVER))
+    services = dh_handles(console.dh, facts.board_service_guid)
+    return entry_class_of(len(images), len(services))
+
+
+def entry_class_of(images, services):
+    known = {(1, 1): "kept", (0, 0): "unloaded", (1, 0): "kept without service"}
+    return known.get((images, services),
+                     "image loaded %d times, service on %d handles" % (images, services))
+
+
+def board_service(checker):
+    found = checker.facts.get("board-service")
+    if found is None:
+        return None
+    installed = found.get("status") == "0x0" and found.get("handles") == "1"
+    if not installed:
+        return {"installed": False, "entries": None}
+    readers = {0: ("boolean", boolean), 1: ("status", status_text), 2: ("boolean", boolean),
+               3: ("pointer", pointer), 5: ("boolean", boolean), 6: ("status", status_text),
+               7: ("pointer", pointer)}
+    entries = {}
+    for number, (kind, read) in readers.items():
+        value = checker.entries.get(number, {}).get(kind)
+        entries[str(number)] = read(value) if value is not None else "not called"
+    return {"installed": True, "entries": entries}
+
+
+def lan(checker):
+    entry4 = checker.entries.get(4)
+    if not entry4:
+        return None
+    return {"status": status_text(entry4["status"]) if "status" in entry4 else None,
+            "first": entry4.get("first", "").lower(), "second": entry4.get("second", "").lower()}
+
+
+def added_records(companion, facts):
+    """Firmware handle -> position, from the companion's smbios-add lines."""
+    added = {}
+    for line, _ in companion.starting("smbios-add "):
+        found = re.match(r"^smbios-add \d+ handle=(\S+) status=0x0 (.*)$", line)
+        if found:
+            added[int(found.group(1), 16)] = facts.slot_position(found.group(2))
+    return added
+
+
+def slot_record_reads(companion):
+    reads = []
+    for _, found in companion.starting("smbios-read "):
+        value_in = int(found["value-in"], 16)
+        reads.append({"instance": int(found["instance"]),
+                      # The companion logs a missing value pointer as 0xFFFFFFFF.
+                      "value_in": None if value_in > 0xFFFF else "0x%04X" % value_in,
+                      "status": status_text(found["status"])})
+    return reads
+
+
+def slot_records_deleted(companion, facts):
+    added = added_records(companion, facts)
+    deleted = []
+    for _, found in companion.starting("smbios-remove "):
+        handle = int(found["handle"], 16)
+        deleted.append({"position": added.get(handle, 0), "handle": "0x%04X" % handle,
+                        "status": status_text(found["status"])})
+    return deleted
+
+
+def setup_strings(companion, facts):
+    strings = {}
+    for line, _ in companion.starting("setup-string "):
+        found = re.match(r"^setup-string name=(\S+) id=(0x[0-9A-Fa-f]+) text=(.*)$", line)
+        if not found:
+            continue
+        key = "0x%04X" % int(found.group(2), 16)
+        if found.group(1) != facts.setup_form:
+            key += " (form %s)" % found.group(1)
+        strings[key] = found.group(3)
+    return strings
+
+
+def smm_base(companion):
+    found = companion.first("smm-base2 ")
+    if found is None:
+        return None, None
+    if found.get("status") != "0x0":
+        return False, None
+    if found.get("in-smm-status") != "0x0":
+        return True, "InSmm failed: %s" % found.get("in-smm-status")
+    return True, boolean(found.get("in-smm", "0xEE"))
+
+
+def bridge_lookups(companion):
+    return [{"key": int(found["key"]), "bridge": "0x%04X" % int(found["result"], 16)}
+            for _, found in companion.starting("pci-location key=")]
+
+
+def gpp_b0(directory):
+    """GPP_B0 after the boot and the messages boardlay served."""
+    account_path, words_path = directory / "board-account.json", directory / "window-words.json"
+    if not account_path.exists() or not words_path.exists():
+        return None
+    account = json.loads(account_path.read_text())
+    words = json.loads(words_path.read_text())
+    dw0 = int(words[account["gpp_b0"]["dw0_address"]], 16)
+    lock_address = account["gpp_b0"]["lock_tx_address"]
+    lock = int(words[lock_address], 16)
+    return {"dw0": "0x%08X" % dw0,
+            # GPP_B0 is pad 0 of its group: bit 0 of the TX lock register.
+            "tx_locked": bool(lock & 1),
+            "sideband_messages": account["messages"],
+            "tx_lock_changes_unexplained": unexplained_lock_changes(account, lock_address, lock),
+            "stores_kept_by_board": account["stores_changed"]}
+
+
+def unexplained_lock_changes(account, lock_address, lock):
+    """The TX lock register may change only through messages the board's
+    P2SB served: each found what the one before left, memory ends with what
+    the last one left, and the model noted nothing else."""
+    problems = []
+    left = None
+    for index, message in enumerate(account["messages"]):
+        if int(message.get("lock_register", "0"), 16) != int(lock_address, 16):
+            continue
+        before = int(message["lock_before"], 16)
+        if left is not None and before != left:
+            problems.append("message %d found 0x%08X, the one before left 0x%08X" % (index, before, left))
+        left = int(message["lock_after"], 16)
+    if left is not None and lock != left:
+        problems.append("the register holds 0x%08X, the last message left 0x%08X" % (lock, left))
+    problems.extend("board note: %s" % note for note in account["notes"])
+    return problems
+
+
+def firmware_side(directory, facts, play, load_path):
+    """The firmware side of the scenario boot whose logs are in directory."""
+    directory = Path(directory)
+    console = BootConsole(directory / "console.log")
+    companion = console.companion
+    side = {"stage": {"variant": play.variant, "load_path": load_path.name,
+                      "windows": play.windows, "bridge_location": play.bridge_location},
+            "entry_status_class": entry_status_class(console, facts, load_path)}
+    present, in_smm = smm_base(companion)
+    side["smm_base"] = present
+    side["smm_base_in_smm"] = in_smm
+    side["slot_records_left"] = ([facts.slot_position(d) for _, d in console.slots]
+                                 if "smbiosview" in console.parts else None)
+    side["slot_record_reads"] = slot_record_reads(companion)
+    side["slot_records_deleted"] = slot_records_deleted(companion, facts)
+    side["setup_strings"] = setup_strings(companion, facts)
+    if play.windows == "laid-out":
+        side["gpp_b0"] = gpp_b0(directory)
+    side["bridge_lookups"] = bridge_lookups(companion) if play.bridge_location == "companion" else None
+    side["board_service"] = board_service(console.checker)
+    side["lan"] = lan(console.checker)
+    if play.windows == "unbacked":
+        log = directory / "guest-errors.log"
+        accesses = trace.logged_accesses(log, facts.in_windows) if log.exists() else None
+        side["access_count"] = len(accesses) if accesses is not None else None
+        side["accesses"] = trace.fold(accesses) if accesses is not None else None
+    return side

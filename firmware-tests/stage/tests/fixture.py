@@ -1,0 +1,51 @@
+"""Recorded logs of real stage runs and the board facts, for the tests.
+
+fixtures/reads-zero: plain OVMF with unbacked windows (console.log trimmed
+to the dh lines that matter, guest-errors.log to the window accesses and a
+few others); fixtures/varnex-w: a board laid by boardlay (its account and
+the window words read after the boot). Each has the boardsim.json it was
+compared with and the runner's boot.json."""
+
+import copy
+import json
+import shutil
+import tempfile
+from pathlib import Path
+
+from stage.boardsim import Facts
+from stage.firmware import LOAD_PATHS
+from stage.plan import Play
+
+FIXTURES = Path(__file__).resolve().parent / "fixtures"
+LOAD_PATH = LOAD_PATHS["driver-option"]
+UNBACKED = Play(variant="plain", windows="unbacked", bridge_location="companion")
+LAID_OUT = Play(variant="plain", windows="laid-out", bridge_location="companion")
+
+_facts = None
+
+
+def facts():
+    global _facts
+    if _facts is None:
+        _facts = Facts.load()
+    return _facts
+
+
+def expected(name):
+    return json.loads((FIXTURES / name / "boardsim.json").read_text())
+
+
+def copied(name):
+    """A scratch copy of a fixture directory; removed with the returned
+    TemporaryDirectory."""
+    scratch = tempfile.TemporaryDirectory()
+    target = Path(scratch.name) / name
+    shutil.copytree(FIXTURES / name, target)
+    return scratch, target
+
+
+def edited(value, change):
+    """A deep copy of value after change(copy)."""
+    result = copy.deepcopy(value)
+    change(result)
+    return result

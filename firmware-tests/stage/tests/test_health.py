@@ -1,0 +1,97 @@
+import json
+import unittest
+
+from stage import health
+from stage.console import BootConsole
+
+from .fixture import LAID_OUT, LOAD_PATH, UNBACKED, copied, facts
+
+
+def problems_of(directory, play):
+    return health.scenario_problems(directory, BootConsole(directory / "console.log"), facts(), play, LOAD_PATH)
+
+
+def edit_console(directory, change):
+    path = directory / "console.log"
+    path.write_bytes(change(path.read_bytes()))
+
+
+class RecordedBootsTest(unittest.TestCase):
+    def test_recorded_boots_are_healthy(self):
+        for name, play in (("reads-zero", UNBACKED), ("varnex-w", LAID_OUT)):
+            with self.subTest(name):
+                scratch, directory = copied(name)
+                with scratch:
+                    self.assertEqual(problems_of(directory, play), [])
+
+
+class BrokenBootTest(unittest.TestCase):
+    """Each fault of the harness is caught, with a message naming it."""
+
+    CASES = [
+        ("the shell stopped early", lambda c: c.replace(b"BOARDSTAGE-SECTION end", b""),
+         "did not reach the end of startup.nsh"),
+        ("a CPU exception", lambda c: c + b"\r\n!!!! X64 Exception Type - 0D(#GP - General Protection) !!!!\r\n",
+         "CPU exception"),
+        ("a companion line lost", lambda c: c.replace(b"BOARDSTAGE smbios-type9-before count=0\r\n", b""),
+         "the companion's log has"),
+        ("an unused entry called", lambda c: c.replace(b"BOARDSTAGE companion done",
+                                                       b"BOARDSTAGE unexpected-entry 3\r\nBOARDSTAGE companion done"),
+         "unused service entries were called"),
+        ("records there before", lambda c: c.replace(b"smbios-type9-before count=0", b"smbios-type9-before count=1"),
+         "already had System Slots records"),
+        ("ready-to-boot after the shell", lambda c: c.replace(b"COMPANION ready-to-boot signalled", b""),
+         "before it started the shell"),
+        ("the windows moved", lambda c: c.replace(b"chipset-windows moved=0", b"chipset-windows moved=2"),
+         "windows moved although none is backed"),
+        ("the takeover skipped", lambda c: c.replace(b"takeover scope=driver-image", b"takeover skipped"),
+         "did not log 'pci-location takeover scope=driver-image'"),
+    ]
+
+    def test_each_fault_is_named(self):
+        for what, change, message in self.CASES:
+            with self.subTest(what):
+                scratch, directory = copied("reads-zero")
+                with scratch:
+                    edit_console(directory, change)
+                    problems = problems_of(directory, UNBACKED)
+                    self.assertTrue(any(message in p for p in problems), problems)
+
+    def test_hang_limit_and_exit_status(self):
+        for record, message in (({"timed_out": True}, "hang limit"), ({"exit_status": 1}, "exit status 1")):
+            with self.subTest(message):
+                scratch, directory = copied("varnex-w")
+                with scratch:
+                    boot = json.loads((directory / "boot.json").read_text())
+                    boot.update(record)
+                    (directory / "boot.json").write_text(json.dumps(boot))
+                    problems = problems_of(directory, LAID_OUT)
+                    self.assertTrue(any(message in p for p in problems), problems)
+
+    def test_a_laid_out_board_needs_its_windows_and_account(self):
+        scratch, directory = copied("varnex-w")
+        with scratch:
+            (directory / "window-words.json").unlink()
+            edit_console(directory, lambda c: c.replace(b"bar2=0xfd00000c", b"bar2=0xfe00000c"))
+            problems = problems_of(directory, LAID_OUT)
+        self.assertTrue(any("no window-words.json" in p for p in problems), problems)
+        self.assertTrue(any("chipset windows were not moved" in p for p in problems), problems)
+
+
+class SetUpBootTest(unittest.TestCase):
+    DUMP = ("bcfg: Add Driver0000 as 0\nbcfg: Add Driver0001 as 1\n"
+            "Option: 00. Variable: Driver0000 \n  Desc    - BoardConfigDxe\n"
+            "  DevPath - PciRoot(0x0)/HD(1,MBR)/\\BoardConfigDxe.efi\n"
+            "Option: 01. Variable: Driver0001 \n  Desc    - BoardStageCompanion\n"
+            "  DevPath - PciRoot(0x0)/HD(1,MBR)/\\BoardStageCompanion.efi\n")
+
+    def test_bcfg_order(self):
+        self.assertEqual(LOAD_PATH.setup_problems(self.DUMP), [])
+        swapped = self.DUMP.replace("BoardConfigDxe", "X").replace("BoardStageCompanion", "BoardConfigDxe") \
+            .replace("X", "BoardStageCompanion")
+        self.assertEqual(len(LOAD_PATH.setup_problems(swapped)), 1)
+        self.assertEqual(len(LOAD_PATH.setup_problems("")), 3)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,79 @@
+import tempfile
+import unittest
+from pathlib import Path
+
+from stage.boardsim import REPO, resolved_scenario
+from stage.plan import COMPANION_STEPS, plan
+
+from .fixture import edited, facts
+
+_default = None
+
+
+def default_scenario():
+    """The default board, resolved by boardsim."""
+    global _default
+    if _default is None:
+        with tempfile.TemporaryDirectory() as scratch:
+            path = Path(scratch) / "default.json"
+            path.write_text("{}")
+            _default = resolved_scenario(path)
+    return _default
+
+
+def played(change):
+    return plan(edited(default_scenario(), change), facts())
+
+
+class PlayedTest(unittest.TestCase):
+    def test_how_each_playable_scenario_is_played(self):
+        location = ["install pci_location"]
+        cases = [
+            ("the default board", lambda s: None, ("plain", "laid-out", "companion")),
+            ("unbacked windows", lambda s: s.update(reads_zero=True), ("plain", "unbacked", "companion")),
+            ("an SMM base", lambda s: s.update(smm_base=True), ("smm", "laid-out", "companion")),
+            ("the service before the entry", lambda s: s.update(steps=location + COMPANION_STEPS),
+             ("plain", "laid-out", "companion")),
+            ("no bridge-location service", lambda s: s.update(steps=list(COMPANION_STEPS)),
+             ("plain", "laid-out", "firmware")),
+            ("another P2SB", lambda s: s.update(p2sb="absent"), ("plain", "laid-out", "companion")),
+        ]
+        for what, change, how in cases:
+            with self.subTest(what):
+                play, reason = played(change)
+                self.assertIsNone(reason)
+                self.assertEqual((play.variant, play.windows, play.bridge_location), how)
+
+    def test_every_shipped_scenario_plays(self):
+        shipped = sorted((REPO / "examples").glob("*.json")) + sorted(
+            (REPO / "firmware-tests" / "scenarios").glob("*.json"))
+        for path in shipped:
+            with self.subTest(path.name):
+                self.assertEqual(plan(resolved_scenario(path), facts())[1], None)
+
+
+class HostOnlyTest(unittest.TestCase):
+    def test_what_only_the_host_can_play(self):
+        cases = [
+            ("faults", lambda s: s.update(faults=[{"service": "AllocatePool", "status": "0x1", "call": 1}])),
+            ("record_copies", lambda s: s.update(record_copies={"3": "09110009"})),
+            ("record_reads_without_buffer", lambda s: s.update(record_reads_without_buffer=True)),
+            ("hostile_reads", lambda s: s.update(hostile_reads="00")),
+            ("bridge_keys", lambda s: s["bridge_keys"].update({"8": "0x00E2"})),
+            ("configuration_tables", lambda s: s.update(configuration_tables=["acpi20"])),
+            ("slot_records", lambda s: s.update(slot_records=2)),
+            ("steps", lambda s: s.update(steps=["entry", "install smbios", "install setup_strings",
+                                                "install pci_location", "ready_to_boot", "ready_to_boot",
+                                                "entry4"])),
+            ("steps", lambda s: s["steps"].__setitem__(-1, "entry4_exact")),
+            ("steps", lambda s: s["steps"].remove("ready_to_boot")),
+        ]
+        for key, change in cases:
+            with self.subTest(key):
+                play, reason = played(change)
+                self.assertIsNone(play)
+                self.assertTrue(reason.startswith(key), reason)
+
+
+if __name__ == "__main__":
+    unittest.main()
