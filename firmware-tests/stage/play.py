@@ -11,7 +11,7 @@ from .board import LaidOutBoard
 from .compare import compare, differing
 from .console import BootConsole
 from .firmware import KEEP_FIRMWARE_PCI_LOCATION, LOAD_PATHS, VARIANTS, VARS_TEMPLATE, scenario_script
-from .reader import firmware_side, window_words
+from .reader import firmware_side
 from .runner import Boot, boot_record
 
 
@@ -55,17 +55,6 @@ def set_up(out, variant, load_path, images):
     directory = fresh_directory(out / ("setup-%s-%s" % (variant, load_path)))
     Boot(directory, VARIANTS[variant], path, path.setup_script(), VARS_TEMPLATE, images).run()
     return directory / "vars.fd", health.setup_problems(directory, path)
-
-
-def read_windows(board, directory, facts):
-    """GPP_B0's registers from the private window, kept in window-words.json."""
-    account = directory / "board-account.json"
-    if not account.exists() or not board.files["private"].exists():
-        return
-    registers = json.loads(account.read_text())["gpp_b0"]
-    words = window_words(board.files["private"], facts.private_window,
-                         [registers["dw0_address"], registers["lock_tx_address"]])
-    (directory / "window-words.json").write_text(json.dumps(words, indent=1) + "\n")
 
 
 def remarks(side, console):
@@ -112,8 +101,6 @@ def play_scenario(scenario, out, vars_template, facts, images):
     failed = True
     try:
         boot.run()
-        if board is not None:
-            read_windows(board, directory, facts)
         rows, problems, shown = judge(scenario, directory, facts)
         played = Played(scenario, directory, rows, problems, boot_record(directory)["seconds"], shown)
         failed = played.failed

@@ -12,8 +12,8 @@ firmware side can observe:
                       the firmware's), setup_strings, board_service, lan (the
                       checker's larger buffers), bridge_lookups (null when
                       the firmware's own PCD instance answers, unseen)
-  gpp_b0              laid-out boards: dw0 and tx_locked from the private
-                      window after the boot, sideband_messages as boardlay
+  gpp_b0              laid-out boards: dw0 and tx_locked as the private
+                      window held them after the boot, sideband_messages as boardlay
                       served them, tx_lock_changes_unexplained
   access_count, accesses   unbacked windows: QEMU's guest_errors log
   stage               how the scenario was played
@@ -21,7 +21,6 @@ firmware side can observe:
 
 import json
 import re
-import struct
 from pathlib import Path
 
 from . import trace
@@ -41,16 +40,6 @@ def boolean(text):
 
 def pointer(text):
     return None if int(text, 16) == 0 else "not null"
-
-
-def window_words(path, base, addresses):
-    """32-bit little-endian words of a window file at physical addresses."""
-    words = {}
-    with open(path, "rb") as window:
-        for address in addresses:
-            window.seek(int(address, 16) - base)
-            words[address] = "0x%08X" % struct.unpack("<I", window.read(4))[0]
-    return words
 
 
 def entry_status_class(console, facts, load_path):
@@ -154,14 +143,13 @@ def bridge_lookups(companion):
 
 def gpp_b0(directory):
     """GPP_B0 after the boot and the messages boardlay served."""
-    account_path, words_path = directory / "board-account.json", directory / "window-words.json"
-    if not account_path.exists() or not words_path.exists():
+    account_path = directory / "board-account.json"
+    if not account_path.exists():
         return None
     account = json.loads(account_path.read_text())
-    words = json.loads(words_path.read_text())
-    dw0 = int(words[account["gpp_b0"]["dw0_address"]], 16)
+    dw0 = int(account["gpp_b0"]["dw0"], 16)
     lock_address = account["gpp_b0"]["lock_tx_address"]
-    lock = int(words[lock_address], 16)
+    lock = int(account["gpp_b0"]["lock_tx"], 16)
     return {"dw0": "0x%08X" % dw0,
             # GPP_B0 is pad 0 of its group: bit 0 of the TX lock register.
             "tx_locked": bool(lock & 1),

@@ -71,10 +71,10 @@ class BrokenBootTest(unittest.TestCase):
     def test_a_laid_out_board_needs_its_windows_and_account(self):
         scratch, directory = copied("varnex-w")
         with scratch:
-            (directory / "window-words.json").unlink()
+            (directory / "board-account.json").unlink()
             edit_console(directory, lambda c: c.replace(b"bar2=0xfd00000c", b"bar2=0xfe00000c"))
             problems = problems_of(directory, LAID_OUT)
-        self.assertTrue(any("no window-words.json" in p for p in problems), problems)
+        self.assertTrue(any("no board-account.json" in p for p in problems), problems)
         self.assertTrue(any("chipset windows were not moved" in p for p in problems), problems)
 
 

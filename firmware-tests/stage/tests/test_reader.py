@@ -1,12 +1,11 @@
 import json
-import tempfile
 import unittest
 from pathlib import Path
 
 from stage import trace
 from stage.console import BootConsole, dh_handles
 from stage.plan import Play
-from stage.reader import entry_class_of, firmware_side, unexplained_lock_changes, window_words
+from stage.reader import entry_class_of, firmware_side, unexplained_lock_changes
 
 from .fixture import FIXTURES, LAID_OUT, LOAD_PATH, UNBACKED, facts
 
@@ -80,7 +79,7 @@ class UnbackedBootTest(unittest.TestCase):
 
 
 class LaidOutBoardTest(unittest.TestCase):
-    def test_gpp_b0_from_the_window_words_and_the_account(self):
+    def test_gpp_b0_from_the_account_of_the_laid_out_board(self):
         side = firmware_side(FIXTURES / "varnex-w", facts(), LAID_OUT, LOAD_PATH)
         gpp = side["gpp_b0"]
         self.assertEqual((gpp["dw0"], gpp["tx_locked"]), ("0x44000200", True))
@@ -105,20 +104,6 @@ class LaidOutBoardTest(unittest.TestCase):
                 edited = json.loads(json.dumps(account))
                 change(edited)
                 self.assertEqual(len(unexplained_lock_changes(edited, lock, final)), problems)
-
-
-class WindowWordsTest(unittest.TestCase):
-    def test_little_endian_words_at_physical_addresses(self):
-        base = facts().private_window
-        with tempfile.TemporaryDirectory() as scratch:
-            window = Path(scratch) / "private"
-            with open(window, "wb") as file:
-                file.seek(0x6E0790)
-                file.write(bytes([0x00, 0x02, 0x00, 0x44]))
-                file.seek(0x6E008C)
-                file.write(bytes([0x01, 0, 0, 0]))
-            words = window_words(window, base, ["0x%08X" % (base + 0x6E0790), "0x%08X" % (base + 0x6E008C)])
-        self.assertEqual(list(words.values()), ["0x44000200", "0x00000001"])
 
 
 class EntryClassTest(unittest.TestCase):
