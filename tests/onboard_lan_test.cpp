@@ -133,10 +133,10 @@ TEST(OnboardLan, BarWhereNothingDecodesReadsAllOnes) {
   BoardSetup setup;
   setup.lan = {DeviceKind::I210, DeviceKind::None};
   SimulatedBoot boot(setup);
-  const uint32_t bar0 = PciConfigAddress(PciAddress16{0x0200}, 0x10);
+  constexpr uint32_t kBar0 = PciConfigAddress(PciAddress16{0x0200}, 0x10);
   sim::Chipset().SetReadSource(
-      [bar0](uint64_t address, uint8_t) -> std::optional<uint32_t> {
-        if (address == bar0) {
+      [](uint64_t address, uint8_t) -> std::optional<uint32_t> {
+        if (address == kBar0) {
           return 0x12340000;
         }
         return std::nullopt;

@@ -1,6 +1,7 @@
-# The chipset model, built into boardcfg_sim. Its read path runs once per
-# polled register read (up to 0x0FFFFFFF in a row), so it is optimised even
-# in debug builds.
+# The chipset model, built into boardcfg_chipset_model. Its read path runs
+# once per polled register read (up to 0x0FFFFFFF in a row), so it is
+# optimised even in debug builds; a sanitized build may add options of its
+# own (BOARDCFG_CHIPSET_MODEL_OPTIONS).
 set(CHIPSET_MODEL_SOURCES
   sim/chipset/access_trace.cpp
   sim/chipset/chipset_model.cpp
@@ -10,4 +11,4 @@ set(CHIPSET_MODEL_SOURCES
   sim/chipset/pci_config_space.cpp
   sim/chipset/pci_function.cpp
   sim/chipset/register_backend.cpp)
-set(CHIPSET_MODEL_COMPILE_OPTIONS -O2)
+set(CHIPSET_MODEL_COMPILE_OPTIONS -O2 ${BOARDCFG_CHIPSET_MODEL_OPTIONS})

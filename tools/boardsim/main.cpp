@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "sim/board/simulated_boot.h"
-#include "sim/facts/facts_json.h"
+#include "tools/boardsim/facts_json.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_json.h"
 #include "sim/outcome/outcome_text.h"

@@ -1,4 +1,4 @@
-#include "sim/facts/facts_json.h"
+#include "tools/boardsim/facts_json.h"
 
 #include "driver/board_service.h"
 #include "sim/facts/board.h"
