@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr const CHAR8 *kKeepFirmwarePciLocation =
-    "boardstage:pci-location=firmware";
-
 PCD_GET32 OriginalGet32;
 DriverImageSpan Driver;
 
@@ -43,7 +40,7 @@ UINT32 EFIAPI BridgeAwareGet32(UINTN key) {
 }  // namespace
 
 VOID TakeOverBridgeLocation(EFI_BOOT_SERVICES *boot, DriverImageSpan driver) {
-  const BOOLEAN takeOver = !HasOemString(kKeepFirmwarePciLocation);
+  const BOOLEAN takeOver = !HasOemString(facts::kKeepFirmwarePciLocation);
   TextLine line;
   PcdDatabaseProtocol *database = nullptr;
   const EFI_STATUS status =

@@ -60,6 +60,7 @@ class Facts:
         self.board_service_guid = raw["board_service_guid"].upper()
         self.setup_form = raw["setup"]["form"]
         self.bridge_keys = {str(port["key"]): port["bridge"] for port in raw["lan_ports"]}
+        self.keep_firmware_pci_location = raw["keep_firmware_pci_location"]
 
     @classmethod
     def load(cls):

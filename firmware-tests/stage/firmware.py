@@ -13,10 +13,6 @@ COMPANION = "BoardStageCompanion.efi"
 CHECKER = "BoardServiceCheck.efi"
 IMAGES = (DRIVER, COMPANION, CHECKER)
 
-# An SMBIOS OEM string on which the companion leaves the firmware's own PCD
-# instance unchanged under the bridge-location GUID.
-KEEP_FIRMWARE_PCI_LOCATION = "boardstage:pci-location=firmware"
-
 
 @dataclass(frozen=True)
 class Variant:

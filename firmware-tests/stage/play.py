@@ -10,7 +10,7 @@ from . import health, report
 from .board import LaidOutBoard
 from .compare import compare, differing
 from .console import BootConsole
-from .firmware import KEEP_FIRMWARE_PCI_LOCATION, LOAD_PATHS, VARIANTS, VARS_TEMPLATE, scenario_script
+from .firmware import LOAD_PATHS, VARIANTS, VARS_TEMPLATE, scenario_script
 from .reader import firmware_side
 from .runner import Boot, boot_record
 
@@ -90,7 +90,7 @@ def play_scenario(scenario, out, vars_template, facts, images):
     play = scenario.play
     extra, wrapper, board = [], [], None
     if play.bridge_location == "firmware":
-        extra += ["-smbios", "type=11,value=%s" % KEEP_FIRMWARE_PCI_LOCATION]
+        extra += ["-smbios", "type=11,value=%s" % facts.keep_firmware_pci_location]
     if play.windows == "laid-out":
         board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json")
         extra += board.qemu_args()

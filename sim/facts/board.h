@@ -135,6 +135,12 @@ inline constexpr const char *kSlotDesignations[3] = {
     "RISER SLOT NONE", "RISER SLOT VARNEX-W", "RISER SLOT VARNEX-N"};
 inline constexpr uint16_t kFirstSlotHandle = 0x0900;
 
+// --- The firmware stage -------------------------------------------------
+// An SMBIOS OEM string (type 11) by which the stage asks the companion to
+// leave the firmware's own instance under the bridge-location GUID alone.
+inline constexpr const char *kKeepFirmwarePciLocation =
+    "boardstage:pci-location=firmware";
+
 }  // namespace facts
 
 #endif

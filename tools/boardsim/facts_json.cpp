@@ -55,6 +55,7 @@ ordered_json FactsJson() {
         {"default_help", facts::kDefaultRiserHelp}}},
       {"slot_designations", facts::kSlotDesignations},
       {"board_service_guid", FormatGuid(boardService)},
+      {"keep_firmware_pci_location", facts::kKeepFirmwarePciLocation},
   };
 }
 
