@@ -3,6 +3,8 @@
 #include "driver/board_service_protocol.h"
 #include "platform/guids.h"
 #include "platform/register_access.h"
+#include "sim/outcome/outcome_json.h"
+#include "sim/outcome/outcome_text.h"
 #include "tests/board_test_support.h"
 
 namespace {
@@ -34,6 +36,17 @@ TEST_F(InvariantsTest, SoundBootBreaksNothing) {
 TEST_F(InvariantsTest, StoreToAnotherPadIsReported) {
   RegisterWrite32(PrivateRegisterAddress(0x6B, 0x600), 0);
   EXPECT_TRUE(Reports(boot_, "does not name"));
+}
+
+TEST_F(InvariantsTest, OutcomeCarriesWhatWasBroken) {
+  EXPECT_TRUE(sim::OutcomeOf(boot_).brokenInvariants.empty());
+  RegisterWrite32(PrivateRegisterAddress(0x6B, 0x600), 0);
+  const sim::BootOutcome outcome = sim::OutcomeOf(boot_);
+  ASSERT_EQ(outcome.brokenInvariants.size(), 1U);
+  EXPECT_NE(sim::OutcomeText(outcome).find("broken invariant: access to a "
+                                           "register the driver does not name"),
+            std::string::npos);
+  EXPECT_EQ(sim::OutcomeJson(outcome, false)["broken_invariants"].size(), 1U);
 }
 
 TEST_F(InvariantsTest, AccessOfTheWrongWidthIsReported) {

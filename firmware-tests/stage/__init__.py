@@ -7,6 +7,7 @@ Modules, one job each:
   plan      how a scenario is played in firmware, or why it is host-only
   firmware  the firmware variants (plain, SMM) and the driver's load path
   runner    QEMU boots: disk, variable store, launch, logs, two at a time
+  board     a scenario's board laid by boardlay into shared-memory files
   console   the serial console: sections, checker and companion lines,
             dh and smbiosview
   trace     QEMU's guest_errors log as an access trace
@@ -14,5 +15,6 @@ Modules, one job each:
   health    checks of the stage itself (not of the driver)
   compare   firmware side against boardsim, one row per outcome
   report    printing rows and problems
+  play      the set-up boots and the scenario boots
   main      the command line
 """

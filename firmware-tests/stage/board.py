@@ -12,11 +12,11 @@ from .boardsim import BOARDLAY
 SHARED_MEMORY = Path("/dev/shm")
 WINDOW_NAMES = ("pci", "private")
 DEVICES = {"pci": "0x10", "private": "0x11"}
-FILE_SIZE = "16M"  # what boardlay lays into each file
 
 
 class LaidOutBoard:
-    def __init__(self, scenario, name, account):
+    def __init__(self, scenario, name, account, file_size):
+        self.file_size = file_size  # what boardlay lays into each file
         self.scenario = Path(scenario)
         self.account = Path(account)
         self.files = {window: SHARED_MEMORY / ("boardstage-%d-%s-%s" % (os.getpid(), name, window))
@@ -32,7 +32,7 @@ class LaidOutBoard:
         args = []
         for window in WINDOW_NAMES:
             args += ["-object", "memory-backend-file,id=%swin,size=%s,share=on,mem-path=%s"
-                     % (window, FILE_SIZE, self.files[window]),
+                     % (window, self.file_size, self.files[window]),
                      "-device", "ivshmem-plain,memdev=%swin,bus=pcie.0,addr=%s" % (window, DEVICES[window])]
         return args
 

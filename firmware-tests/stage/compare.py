@@ -125,8 +125,10 @@ def compare(side, expected, facts, play):
     wanted = [[d["position"], d["status"]] for d in expected["slot_records_deleted"]]
     rows = [same("entry status (class)", side["entry_status_class"], entry_class(expected),
                  note="boardsim: %s" % expected["entry_status"]),
+            key_row("board service installed at the entry", side, expected,
+                    "board_service_at_entry"),
             key_row("SMM base present", side, expected, "smm_base"),
-            same("SMM base InSmm answer", side["smm_base_in_smm"], False if expected["smm_base"] else None),
+            key_row("SMM base InSmm answer", side, expected, "smm_base_in_smm"),
             key_row("slot records left (positions)", side, expected, "slot_records_left"),
             same("slot records deleted (position, status)", deleted, wanted,
                  note="handles are the firmware's own"),

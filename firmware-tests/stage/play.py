@@ -92,7 +92,8 @@ def play_scenario(scenario, out, vars_template, facts, images):
     if play.bridge_location == "firmware":
         extra += ["-smbios", "type=11,value=%s" % facts.keep_firmware_pci_location]
     if play.windows == "laid-out":
-        board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json")
+        board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json",
+                             facts.window_file_size)
         extra += board.qemu_args()
         wrapper = board.wrapper()
     boot = Boot(directory, VARIANTS[play.variant], LOAD_PATHS[play.load_path], scenario_script(),

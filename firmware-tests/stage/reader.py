@@ -6,15 +6,18 @@ firmware side can observe:
                       image stays loaded, the board service on one handle),
                       "unloaded" (neither), "kept without service", or what
                       dh showed otherwise
+  board_service_at_entry  the board service stood installed when the
+                      companion, loaded right after the driver, started
   smm_base            EFI_SMM_BASE2_PROTOCOL found; smm_base_in_smm: what its
-                      InSmm answered (firmware side only)
+                      InSmm answered
   slot_records_left, slot_record_reads, slot_records_deleted (the handle is
                       the firmware's), setup_strings, board_service, lan (the
                       checker's larger buffers), bridge_lookups (null when
                       the firmware's own PCD instance answers, unseen)
   gpp_b0              laid-out boards: dw0 and tx_locked as the private
-                      window held them after the boot, sideband_messages as boardlay
-                      served them, tx_lock_changes_unexplained
+                      window held them after the boot (boardlay's account),
+                      sideband_messages as boardlay served them,
+                      tx_lock_changes_unexplained
   access_count, accesses   unbacked windows: QEMU's guest_errors log
   stage               how the scenario was played
 """
@@ -136,6 +139,11 @@ def smm_base(companion):
     return True, boolean(found.get("in-smm", "0xEE"))
 
 
+def board_service_at_entry(companion):
+    found = companion.first("board-service before-services ")
+    return None if found is None else found.get("status") == "0x0"
+
+
 def bridge_lookups(companion):
     return [{"key": int(found["key"]), "bridge": "0x%04X" % int(found["result"], 16)}
             for _, found in companion.starting("pci-location key=")]
@@ -185,6 +193,7 @@ def firmware_side(directory, facts, play, load_path):
     side = {"stage": {"variant": play.variant, "load_path": load_path.name,
                       "windows": play.windows, "bridge_location": play.bridge_location},
             "entry_status_class": entry_status_class(console, facts, load_path)}
+    side["board_service_at_entry"] = board_service_at_entry(companion)
     present, in_smm = smm_base(companion)
     side["smm_base"] = present
     side["smm_base_in_smm"] = in_smm

@@ -7,7 +7,6 @@
 #include "driver/board_service.h"
 #include "driver/board_service_protocol.h"
 #include "driver/driver_entry.h"
-#include "driver/riser.h"
 #include "gpio/gpio.h"
 #include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
@@ -153,6 +152,7 @@ void SimulatedBoot::Play(const BootStep &step) {
 EFI_STATUS SimulatedBoot::RunEntry() {
   entryStatus_ =
       DriverEntry(Firmware().ImageHandle(), Firmware().SystemTable());
+  boardServiceAtEntry_ = BoardService() != nullptr;
   return entryStatus_;
 }
 
@@ -231,20 +231,6 @@ std::vector<unsigned> SimulatedBoot::SlotRecordsLeft() const {
 PadState SimulatedBoot::GppB0Now() const {
   const PadCode pad = GppB0Of(setup_);
   return {Chipset().PadDw0(pad), Chipset().PadTxLocked(pad)};
-}
-
-uint8_t SimulatedBoot::RiserIdSeen() const {
-  // A second board in the same state answers the straps, so the boot's own
-  // trace and driver caches stay as the boot left them.
-  ChipsetModel *boot = detail::activeChipset;
-  const PchSeries cachedSeries = SeriesCache;
-  ChipsetModel probe;
-  ConfigureChipset(probe, setup_);
-  detail::activeChipset = &probe;
-  const RiserId id = ReadRiserId();
-  detail::activeChipset = boot;
-  SeriesCache = cachedSeries;
-  return id;
 }
 
 }  // namespace sim

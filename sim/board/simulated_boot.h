@@ -60,6 +60,9 @@ class SimulatedBoot {
   BoardServiceAnswer CallEntry4Exactly();
 
   EFI_STATUS EntryStatus() const { return entryStatus_; }
+  // Whether the board service stood installed when the entry returned,
+  // before any later step.
+  bool BoardServiceAtEntry() const { return boardServiceAtEntry_; }
   // Every answer, in order; the last one is the boot's.
   const std::vector<BoardServiceAnswer> &Answers() const { return answers_; }
   // The last answer, or an empty one when the service was never asked.
@@ -71,14 +74,13 @@ class SimulatedBoot {
   }
   PadState GppB0Before() const { return gppB0Before_; }
   PadState GppB0Now() const;
-  // The riser the straps name now, read without leaving a trace.
-  uint8_t RiserIdSeen() const;
 
  private:
   BoardSetup setup_;
   std::vector<uint16_t> originalSlotHandles_;
   PadState gppB0Before_;
   EFI_STATUS entryStatus_ = EFI_SUCCESS;
+  bool boardServiceAtEntry_ = false;
   std::vector<BoardServiceAnswer> answers_;
   size_t hostileReadAt_ = 0;
 };

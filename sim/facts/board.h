@@ -136,6 +136,11 @@ inline constexpr const char *kSlotDesignations[3] = {
 inline constexpr uint16_t kFirstSlotHandle = 0x0900;
 
 // --- The firmware stage -------------------------------------------------
+// Each chipset window is backed by a file of this size, mapped through one
+// shared-memory device: the whole private-register window, and buses 0 to
+// 15 of the PCI configuration window.
+inline constexpr uint64_t kStageWindowFileSize = kPrivateWindowSize;
+static_assert(kStageWindowFileSize <= kPciWindowSize);
 // An SMBIOS OEM string (type 11) by which the stage asks the companion to
 // leave the firmware's own instance under the bridge-location GUID alone.
 inline constexpr const char *kKeepFirmwarePciLocation =

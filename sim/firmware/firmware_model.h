@@ -35,6 +35,7 @@ class FirmwareModel {
   MemoryServices &Memory() { return memory_; }
   const MemoryServices &Memory() const { return memory_; }
   SmmBaseStandIn &SmmBase() { return smmBase_; }
+  const SmmBaseStandIn &SmmBase() const { return smmBase_; }
 
   // Installs EFI_SMM_BASE2_PROTOCOL whose InSmm reports the given answer.
   void InstallSmmBase(BOOLEAN inSmm);

@@ -1,6 +1,7 @@
 #include "sim/outcome/boot_outcome.h"
 
 #include "platform/guids.h"
+#include "sim/board/invariants.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
@@ -49,9 +50,17 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
   outcome.strapLevels = StrapLevels(chipset, outcome.pchDeviceId);
 
   outcome.entryStatus = boot.EntryStatus();
+  outcome.boardServiceAtEntry = boot.BoardServiceAtEntry();
   outcome.smmBase =
       firmware.Protocols().FindInterface(kSmmBase2ProtocolGuid) != nullptr;
-  outcome.riserId = boot.RiserIdSeen();
+  if (outcome.smmBase) {
+    outcome.smmBaseInSmm = firmware.SmmBase().InSmm() != FALSE;
+  }
+  if (outcome.strapLevels) {
+    for (size_t i = 0; i < outcome.strapLevels->size(); ++i) {
+      outcome.riserId |= static_cast<uint8_t>((*outcome.strapLevels)[i] << i);
+    }
+  }
   outcome.slotRecordsLeft = boot.SlotRecordsLeft();
   for (const SmbiosRecordDouble::Read &read : Services().smbios.Reads()) {
     if (read.type == 9) {
@@ -85,6 +94,9 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
   outcome.poolBuffersUnfreed = firmware.Memory().OutstandingPoolBuffers();
   outcome.violations = firmware.Calls().Violations();
   outcome.chipsetFlags = chipset.Flags();
+  outcome.brokenInvariants = CheckInvariants(
+      boot, boot.Setup().hostileReads ? HardwareReads::Hostile
+                                      : HardwareReads::Modelled);
   outcome.accessCount = chipset.Trace().AccessCount();
   outcome.accesses = chipset.Trace().Entries();
   outcome.calls = firmware.Calls().All();

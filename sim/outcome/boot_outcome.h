@@ -49,7 +49,11 @@ struct BootOutcome {
   std::optional<std::array<uint8_t, 4>> strapLevels;
 
   EFI_STATUS entryStatus = EFI_SUCCESS;
+  // The board service stood installed as the entry returned.
+  bool boardServiceAtEntry = false;
   bool smmBase = false;
+  std::optional<bool> smmBaseInSmm;  // what InSmm answers, while installed
+  // The riser the straps name, from their levels (0 without strap pads).
   uint8_t riserId = 0;
   std::vector<unsigned> slotRecordsLeft;
   std::vector<SlotRecordRead> slotRecordReads;
@@ -65,6 +69,8 @@ struct BootOutcome {
   size_t poolBuffersUnfreed = 0;
   std::vector<std::string> violations;
   std::vector<std::string> chipsetFlags;
+  // Every invariant the boot broke (sim/board/invariants.h).
+  std::vector<std::string> brokenInvariants;
   uint64_t accessCount = 0;
   std::vector<Access> accesses;
   std::vector<ServiceCall> calls;

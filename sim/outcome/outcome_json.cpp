@@ -60,7 +60,11 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   report["board"] = {{"pch_device_id", Hex(outcome.pchDeviceId, 4)},
                      {"strap_levels", straps}};
   report["entry_status"] = Status(outcome.entryStatus);
+  report["board_service_at_entry"] = outcome.boardServiceAtEntry;
   report["smm_base"] = outcome.smmBase;
+  report["smm_base_in_smm"] = outcome.smmBaseInSmm
+                                  ? ordered_json(*outcome.smmBaseInSmm)
+                                  : ordered_json(nullptr);
   report["riser_id"] = outcome.riserId;
   report["slot_records_left"] = outcome.slotRecordsLeft;
 
@@ -117,6 +121,7 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   report["pool_buffers_unfreed"] = outcome.poolBuffersUnfreed;
   report["violations"] = outcome.violations;
   report["chipset_flags"] = outcome.chipsetFlags;
+  report["broken_invariants"] = outcome.brokenInvariants;
   report["access_count"] = outcome.accessCount;
   ordered_json accesses = ordered_json::array();
   for (const Access &access : outcome.accesses) {

@@ -139,6 +139,9 @@ std::string OutcomeText(const BootOutcome &outcome) {
   for (const std::string &flag : outcome.chipsetFlags) {
     out << '\n' << kIndent << "chipset: " << flag;
   }
+  for (const std::string &broken : outcome.brokenInvariants) {
+    out << '\n' << kIndent << "broken invariant: " << broken;
+  }
   out << '\n';
   out << "Hardware:    " << outcome.accessCount << " accesses ("
       << outcome.accesses.size() << " trace entries)\n";

@@ -11,11 +11,7 @@
 
 namespace boardlay {
 
-// Each file backs 16 MiB, what QEMU maps through one shared-memory device:
-// the whole private-register window, and buses 0 to 15 of the PCI
-// configuration window.
-inline constexpr uint64_t kWindowFileSize = facts::kPrivateWindowSize;
-static_assert(kWindowFileSize <= facts::kPciWindowSize);
+inline constexpr uint64_t kWindowFileSize = facts::kStageWindowFileSize;
 
 class WindowFile {
  public:

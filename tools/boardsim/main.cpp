@@ -4,14 +4,15 @@
 #include <iostream>
 
 #include "sim/board/simulated_boot.h"
-#include "tools/boardsim/facts_json.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_json.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_file.h"
+#include "tools/boardsim/facts_json.h"
 
 namespace {
 
+constexpr int kBrokenInvariant = 1;
 constexpr int kUsageError = 2;
 
 }  // namespace
@@ -71,9 +72,11 @@ int main(int argc, char **argv) {
   sim::SimulatedBoot boot(setup);
   boot.Play();
   const sim::BootOutcome outcome = sim::OutcomeOf(boot);
+  // A boot that broke an invariant is shown in full, then reported as such.
+  const int status = outcome.brokenInvariants.empty() ? 0 : kBrokenInvariant;
   if (json) {
     std::cout << sim::OutcomeJson(outcome, trace).dump(2) << '\n';
-    return 0;
+    return status;
   }
   std::cout << sim::OutcomeText(outcome);
   if (trace) {
@@ -81,5 +84,5 @@ int main(int argc, char **argv) {
                  "----: the rest of the firmware):\n"
               << sim::TraceListing(outcome);
   }
-  return 0;
+  return status;
 }

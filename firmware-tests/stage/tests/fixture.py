@@ -2,9 +2,10 @@
 
 fixtures/reads-zero: plain OVMF with unbacked windows (console.log trimmed
 to the dh lines that matter, guest-errors.log to the window accesses and a
-few others); fixtures/varnex-w: a board laid by boardlay (its account and
-the window words read after the boot). Each has the boardsim.json it was
-compared with and the runner's boot.json."""
+few others); fixtures/varnex-w: a board laid by boardlay (its account, with
+GPP_B0 as memory held it after the boot). Each has the boardsim.json it is
+compared with (test_fixtures holds it to what boardsim prints today) and
+the runner's boot.json."""
 
 import copy
 import json

@@ -20,7 +20,7 @@ class ScriptTest(unittest.TestCase):
 
 class CommandTest(unittest.TestCase):
     def test_variant_load_and_windows_are_parameters(self):
-        board = LaidOutBoard("/tmp/board.json", "board", "/tmp/account.json")
+        board = LaidOutBoard("/tmp/board.json", "board", "/tmp/account.json", 16 << 20)
         boot = Boot(Path("/tmp/boot"), VARIANTS["smm"], LOAD_PATHS["driver-option"], [], Path("vars"), Path("images"),
                     qemu_extra=board.qemu_args(), wrapper=board.wrapper(), guest_errors=True)
 

@@ -1,0 +1,23 @@
+import unittest
+
+from stage import boardsim
+from stage.boardsim import REPO
+
+from .fixture import expected
+
+# The scenario each recorded run played.
+SOURCES = {"reads-zero": REPO / "firmware-tests" / "scenarios" / "reads-zero.json",
+           "varnex-w": REPO / "examples" / "varnex-w.json"}
+
+
+class RecordedExpectationTest(unittest.TestCase):
+    def test_is_what_boardsim_prints_today(self):
+        """The reader and comparison tests meet boardsim's current outcome,
+        so a change of its shape cannot pass them unnoticed."""
+        for name, scenario in SOURCES.items():
+            with self.subTest(name):
+                self.assertEqual(expected(name), boardsim.expected_outcome(scenario))
+
+
+if __name__ == "__main__":
+    unittest.main()
