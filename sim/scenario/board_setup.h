@@ -13,6 +13,7 @@
 
 #include "platform/uefi.h"
 #include "sim/chipset/lan_devices.h"
+#include "sim/facts/board.h"
 
 namespace sim {
 
@@ -65,7 +66,7 @@ std::vector<BootStep> StepsFor(const std::vector<OutsideService> &preinstalled,
                                const std::vector<OutsideService> &services);
 
 struct BoardSetup {
-  uint16_t pchDeviceId = 0xA305;
+  uint16_t pchDeviceId = facts::kDefaultLpcDeviceId;
   std::array<uint8_t, 4> straps = {0, 1, 1, 1};
   std::array<uint8_t, 4> strapOwners = {0, 0, 0, 0};
   GppB0Setup gppB0;
