@@ -39,6 +39,16 @@ constexpr bool InPrivateWindow(uint64_t address) {
          address < kPrivateWindowBase + kPrivateWindowSize;
 }
 
+// --- PCI configuration header ---------------------------------------------
+inline constexpr uint16_t kPciIdsOffset = 0x00;  // vendor ID, then device ID
+inline constexpr uint16_t kPciCommandOffset = 0x04;
+inline constexpr uint16_t kPciBar0Offset = 0x10;
+// The upper half of a 64-bit BAR0.
+inline constexpr uint16_t kPciBar0HighOffset = 0x14;
+// A bridge's primary, secondary and subordinate bus numbers, a byte each.
+inline constexpr uint16_t kBridgeBusNumbersOffset = 0x18;
+inline constexpr uint16_t kBridgeSubordinateBusOffset = 0x1A;
+
 // --- PCH functions on bus 0, device 31 -----------------------------------
 inline constexpr uint16_t kIntelVendorId = 0x8086;
 inline constexpr uint16_t kLpcFunction = PciFunction(0, 31, 0);
@@ -50,7 +60,7 @@ inline constexpr uint16_t kDefaultLpcDeviceId = 0xA305;  // H series
 inline constexpr uint16_t kP2sbFunction = PciFunction(0, 31, 1);
 inline constexpr uint16_t kP2sbDeviceId = 0xA320;
 // Sideband message registers in the P2SB's configuration space.
-inline constexpr uint16_t kP2sbVendorIdOffset = 0x00;
+inline constexpr uint16_t kP2sbVendorIdOffset = kPciIdsOffset;
 inline constexpr uint16_t kP2sbAddressOffset = 0xD0;
 inline constexpr uint16_t kP2sbDataOffset = 0xD4;
 inline constexpr uint16_t kP2sbStatusOffset = 0xD8;
