@@ -14,6 +14,7 @@
 #include "platform/uefi.h"
 #include "sim/chipset/lan_devices.h"
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace sim {
 
@@ -105,6 +106,9 @@ struct BoardSetup {
   static std::map<uint64_t, uint16_t> DefaultBridgeKeys();
   bool operator==(const BoardSetup &) const = default;
 };
+
+// GPP_B0 in the layout of the setup's series.
+facts::PadCode GppB0Of(const BoardSetup &setup);
 
 const char *ServiceName(OutsideService service);
 const char *P2sbName(P2sbBehaviour behaviour);
