@@ -65,8 +65,8 @@ class ChipsetModel {
   void SetPadConfigLock(facts::PadCode pad, bool locked);
   void SetP2sbState(P2sbState state, uint8_t completion = 1);
   void AddBridge(facts::PciFunctionAddress bridge, uint8_t subordinateBus);
-  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac = {},
-                       uint32_t bar0 = 0xA0000000);
+  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac,
+                       uint32_t bar0);
   void OverrideRegister(uint64_t address, uint32_t value, uint8_t width = 32);
   // Both windows unbacked, as under QEMU: every access to them is traced
   // as unimplemented and reads 0; the model and its overrides are bypassed.

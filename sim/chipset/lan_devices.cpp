@@ -27,7 +27,7 @@ void LanDevices::AddBridge(uint16_t bridge, uint8_t subordinateBus) {
                          static_cast<uint32_t>(subordinateBus) << 16;
   function.Define(facts::kBridgeBusNumbersOffset, 4, buses, 0x00FFFFFF);
   if (pci_.Find(static_cast<uint16_t>(subordinateBus << 8)) == nullptr) {
-    SetDeviceBehind(subordinateBus, DeviceKind::None);
+    SetDeviceBehind(subordinateBus, DeviceKind::None, {}, 0);
   }
 }
 
