@@ -5,10 +5,9 @@
 #include <set>
 
 #include "driver/board_actions.h"
-#include "driver/board_service_protocol.h"
-#include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/hex_text.h"
@@ -205,10 +204,11 @@ void CheckEvents(const FirmwareModel &firmware,
     bool serviceFound = false;
     for (size_t i = run.firstCall; i < run.endCall; ++i) {
       closed |= IsCloseOf(calls[i], run.event);
-      serviceFound |= calls[i].caller == Caller::Driver &&
-                      calls[i].service == "LocateProtocol" && calls[i].guid &&
-                      GuidsEqual(*calls[i].guid, kSetupStringServiceGuid) &&
-                      !EFI_ERROR(calls[i].status);
+      serviceFound |=
+          calls[i].caller == Caller::Driver &&
+          calls[i].service == "LocateProtocol" && calls[i].guid &&
+          SameGuid(*calls[i].guid, facts::efi::kSetupStringService) &&
+          !EFI_ERROR(calls[i].status);
     }
     const bool mustClose =
         run.notify != OnStringServiceInstalled || serviceFound;
@@ -235,7 +235,7 @@ void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
     }
     return false;
   };
-  if (!firmware.Protocols().HandlesWith(kBoardServiceProtocolGuid).empty() &&
+  if (!firmware.Protocols().HandlesWith(facts::efi::kBoardService).empty() &&
       !failed([](const ServiceCall &call) {
         return call.service == "UninstallProtocolInterface";
       })) {

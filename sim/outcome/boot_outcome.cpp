@@ -1,8 +1,8 @@
 #include "sim/outcome/boot_outcome.h"
 
-#include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
@@ -49,8 +49,8 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
   outcome.strapLevels = StrapLevels(chipset, outcome.pchDeviceId);
 
   outcome.entryStatus = boot.EntryStatus();
-  outcome.smmBase =
-      firmware.Protocols().FindInterface(kSmmBase2ProtocolGuid) != nullptr;
+  outcome.smmBase = firmware.Protocols().FindInterface(
+                        facts::efi::kSmmBase2Protocol) != nullptr;
   outcome.riserId = boot.RiserIdSeen();
   outcome.slotRecordsLeft = boot.SlotRecordsLeft();
   for (const SmbiosRecordDouble::Read &read : Services().smbios.Reads()) {
