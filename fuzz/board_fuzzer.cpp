@@ -25,7 +25,7 @@
 #include "sim/firmware/firmware_model.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_text.h"
-#include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_json.h"
 #include "sim/services/service_doubles.h"
 
 namespace {

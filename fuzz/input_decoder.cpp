@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace fuzz {
 
@@ -41,31 +42,35 @@ constexpr uint16_t kFirstController =
 constexpr uint16_t kSecondController =
     facts::PciFunction(facts::kLanPorts[1].bus, 0, 0);
 
+constexpr facts::Series kH = facts::Series::H;
+
 // Registers whose raw values steer the driver: series, straps, GPP_B0 and
 // its locks, the P2SB, the bridges' bus numbers, the controllers' IDs,
 // command registers and BARs.
 constexpr uint64_t kRegisterMenu[] = {
-    facts::PciRegister(facts::kLpcFunction, 0x00),  // vendor and device ID
-    facts::PrivateRegister(0x6B, 0x020),            // GPP_K ownership (H)
-    facts::PrivateRegister(0x6B, 0x600),            // GPP_K0..K3 DW0 (H)
-    facts::PrivateRegister(0x6B, 0x610),
-    facts::PrivateRegister(0x6B, 0x620),
-    facts::PrivateRegister(0x6B, 0x630),
-    facts::PrivateRegister(0x6E, 0x030),  // GPP_B ownership
-    facts::PrivateRegister(0x6E, 0x790),  // GPP_B0 DW0
-    facts::PrivateRegister(0x6E, 0x088),  // GPP_B configuration lock
-    facts::PrivateRegister(0x6E, 0x08C),  // GPP_B TX-state lock
+    facts::PciRegister(facts::kLpcFunction, facts::kPciIdsOffset),
+    facts::PadOwnership(kH, facts::kGppK[0]).address,  // GPP_K0..K3
+    facts::PadDw0(kH, facts::kGppK[0]),
+    facts::PadDw0(kH, facts::kGppK[1]),
+    facts::PadDw0(kH, facts::kGppK[2]),
+    facts::PadDw0(kH, facts::kGppK[3]),
+    facts::PadOwnership(kH, facts::kGppB0).address,
+    facts::PadDw0(kH, facts::kGppB0),
+    facts::PadLock(kH, facts::kGppB0).address,
+    facts::PadLockTx(kH, facts::kGppB0).address,
     facts::kP2sbVendorId,
     facts::kP2sbStatus,  // status and routing words
-    facts::PciRegister(facts::kLanPorts[0].bridge, 0x18),  // bus numbers
-    facts::PciRegister(facts::kLanPorts[1].bridge, 0x18),
-    facts::PciRegister(kFirstController, 0x00),  // vendor and device ID
-    facts::PciRegister(kSecondController, 0x00),
-    facts::PciRegister(kFirstController, 0x04),  // command and status
-    facts::PciRegister(kSecondController, 0x04),
-    facts::PciRegister(kFirstController, 0x10),  // BAR0
-    facts::PciRegister(kSecondController, 0x10),
-    facts::PciRegister(kFirstController, 0x14),  // upper half of a 64-bit BAR0
+    facts::PciRegister(facts::kLanPorts[0].bridge,
+                       facts::kBridgeBusNumbersOffset),
+    facts::PciRegister(facts::kLanPorts[1].bridge,
+                       facts::kBridgeBusNumbersOffset),
+    facts::PciRegister(kFirstController, facts::kPciIdsOffset),
+    facts::PciRegister(kSecondController, facts::kPciIdsOffset),
+    facts::PciRegister(kFirstController, facts::kPciCommandOffset),
+    facts::PciRegister(kSecondController, facts::kPciCommandOffset),
+    facts::PciRegister(kFirstController, facts::kPciBar0Offset),
+    facts::PciRegister(kSecondController, facts::kPciBar0Offset),
+    facts::PciRegister(kFirstController, facts::kPciBar0HighOffset),
 };
 
 // Bridges the location service may name instead of the board's own.
@@ -111,13 +116,15 @@ void DecodeSeries(InputBytes &in, BoardSetup &setup) {
   const uint8_t idLow = in.Byte() ^ 0x05;
   switch (series % 4) {
     case 1:
-      setup.pchDeviceId = static_cast<uint16_t>(0x9D80 | (idLow & 0x1F));
+      setup.pchDeviceId =
+          static_cast<uint16_t>(facts::kLpFamily | (idLow & 0x1F));
       break;
     case 3:
       setup.pchDeviceId = in.U16();
       break;
     default:
-      setup.pchDeviceId = static_cast<uint16_t>(0xA300 | (idLow & 0x1F));
+      setup.pchDeviceId =
+          static_cast<uint16_t>(facts::kHFamily | (idLow & 0x1F));
       break;
   }
   const uint8_t straps = in.Byte() ^ 0x0E;  // 0 gives VARNEX-W

@@ -18,6 +18,7 @@
 #include "sim/board/simulated_boot.h"
 #include "sim/outcome/outcome_json.h"
 #include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_json.h"
 #include "tests/fuzz_input_files.h"
 
 namespace {

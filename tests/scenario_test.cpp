@@ -11,6 +11,7 @@
 #include "platform/guids.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_json.h"
 #include "tests/board_test_support.h"
 
 namespace {

@@ -2,8 +2,13 @@
 
 #include "firmware-tests/efi/firmware_smbios.h"
 #include "firmware-tests/efi/stage_log.h"
-#include "platform/guids.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
+
+// The firmware's PCD database stands in for the board's bridge-location
+// service: its Get32 lies at the entry the driver calls.
+static_assert(offsetof(PcdDatabaseProtocol, Get32) ==
+              facts::kPciLocationLookupEntry * sizeof(VOID *));
 
 namespace {
 
@@ -44,7 +49,7 @@ VOID TakeOverBridgeLocation(EFI_BOOT_SERVICES *boot, DriverImageSpan driver) {
   TextLine line;
   PcdDatabaseProtocol *database = nullptr;
   const EFI_STATUS status =
-      boot->LocateProtocol(GuidArg(kPciLocationServiceGuid), nullptr,
+      boot->LocateProtocol(GuidArg(facts::efi::kPciLocationService), nullptr,
                            reinterpret_cast<VOID **>(&database));
   LineStart(line, "pci-location firmware-instance status=");
   LineHex(line, status);

@@ -14,7 +14,6 @@ constexpr UINT32 kIvshmemIds = 0x11101AF4;
 constexpr UINT64 kChipsetWindows[2] = {facts::kPciWindowBase,
                                        facts::kPrivateWindowBase};
 
-constexpr UINTN kCommandOffset = 0x04;
 constexpr UINT16 kMemorySpaceEnable = 0x0002;
 constexpr UINTN kBar2LowOffset = 0x18;
 constexpr UINTN kBar2HighOffset = 0x1C;
@@ -34,10 +33,11 @@ UINT64 Bar2(UINTN device) {
 VOID MoveChipsetWindows() {
   UINTN moved = 0;
   for (UINTN device = 0; device < 32 && moved < 2; ++device) {
-    if (RegisterRead32(ConfigAddress(device, 0)) != kIvshmemIds) {
+    if (RegisterRead32(ConfigAddress(device, facts::kPciIdsOffset)) !=
+        kIvshmemIds) {
       continue;
     }
-    const UINTN command = ConfigAddress(device, kCommandOffset);
+    const UINTN command = ConfigAddress(device, facts::kPciCommandOffset);
     const UINT16 enabled = RegisterRead16(command);
     RegisterWrite16(command, enabled & ~kMemorySpaceEnable);
     RegisterWrite32(ConfigAddress(device, kBar2LowOffset),

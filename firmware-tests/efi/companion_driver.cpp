@@ -6,7 +6,6 @@
 // the two LAN bridges (bridge_location). Everything it does is kept in a log
 // that the checker prints later (stage_log). This file is its entry and the
 // diagnostics that tell the stage's runs apart.
-#include "driver/board_service.h"
 #include "firmware-tests/efi/bridge_location.h"
 #include "firmware-tests/efi/chipset_windows.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
@@ -15,11 +14,9 @@
 #include "firmware-tests/efi/slot_records.h"
 #include "firmware-tests/efi/smbios_record_service.h"
 #include "firmware-tests/efi/stage_log.h"
-#include "platform/guids.h"
+#include "sim/facts/efi_guids.h"
 
 namespace {
-
-constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
 
 EFI_BOOT_SERVICES *Boot;
 
@@ -44,7 +41,7 @@ DriverImageSpan LocateDriverImage() {
 
   VOID *board = nullptr;
   const EFI_STATUS status =
-      Boot->LocateProtocol(GuidArg(kBoardServiceGuid), nullptr, &board);
+      Boot->LocateProtocol(GuidArg(facts::efi::kBoardService), nullptr, &board);
   LineStart(line, "board-service before-services status=");
   LineHex(line, status);
   Record(line);
@@ -56,7 +53,7 @@ DriverImageSpan LocateDriverImage() {
 VOID ReportSmmBase() {
   EFI_SMM_BASE2_PROTOCOL *smmBase = nullptr;
   const EFI_STATUS status =
-      Boot->LocateProtocol(GuidArg(kSmmBase2ProtocolGuid), nullptr,
+      Boot->LocateProtocol(GuidArg(facts::efi::kSmmBase2Protocol), nullptr,
                            reinterpret_cast<VOID **>(&smmBase));
   TextLine line;
   LineStart(line, "smm-base2 status=");
@@ -83,7 +80,7 @@ VOID WatchReadyToBoot() {
   EFI_EVENT ready = nullptr;
   const EFI_STATUS status =
       Boot->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnReadyToBoot,
-                          nullptr, &kReadyToBootEventGroupGuid, &ready);
+                          nullptr, &facts::efi::kReadyToBootEventGroup, &ready);
   TextLine line;
   LineStart(line, "ready-to-boot watch status=");
   LineHex(line, status);
@@ -133,9 +130,10 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
   SetupStringService *setupStrings = SetupStringRecorderInterface();
   WatchReadyToBoot();
 
-  InstallService(kSmbiosRecordServiceGuid, smbiosRecords,
+  InstallService(facts::efi::kSmbiosRecordService, smbiosRecords,
                  "smbios-record-service");
-  InstallService(kSetupStringServiceGuid, setupStrings, "setup-string-service");
+  InstallService(facts::efi::kSetupStringService, setupStrings,
+                 "setup-string-service");
 
   LineStart(line, "companion done");
   Record(line);

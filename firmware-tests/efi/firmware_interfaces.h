@@ -6,6 +6,11 @@
 
 #include "platform/uefi.h"
 
+// UEFI services take non-const GUID pointers but never write through them.
+inline EFI_GUID *GuidArg(const EFI_GUID &guid) {
+  return const_cast<EFI_GUID *>(&guid);
+}
+
 inline constexpr EFI_GUID kLoadedImageProtocolGuid = {
     0x5B1B31A1,
     0x9562,

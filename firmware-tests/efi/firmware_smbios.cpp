@@ -1,7 +1,6 @@
 #include "firmware-tests/efi/firmware_smbios.h"
 
 #include "firmware-tests/efi/stage_log.h"
-#include "platform/guids.h"
 
 namespace {
 

@@ -5,12 +5,10 @@
 #include "driver/board_service.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/text_line.h"
-#include "platform/guids.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 
 namespace {
-
-constexpr EFI_GUID kBoardServiceGuid = BOARD_SERVICE_PROTOCOL_GUID_INIT;
 
 // A write past either promised size shows as a changed canary byte.
 constexpr UINTN kBufferSize = facts::kCheckerBufferSize;
@@ -42,8 +40,9 @@ VOID ReportDriverImage() {
 VOID ReportServiceHandles() {
   UINTN count = 0;
   EFI_HANDLE *handles = nullptr;
-  const EFI_STATUS status = LocateHandleBufferOf(Boot)(
-      ByProtocol, GuidArg(kBoardServiceGuid), nullptr, &count, &handles);
+  const EFI_STATUS status =
+      LocateHandleBufferOf(Boot)(ByProtocol, GuidArg(facts::efi::kBoardService),
+                                 nullptr, &count, &handles);
   if (EFI_ERROR(status)) {
     count = 0;
   } else {
@@ -135,8 +134,9 @@ extern "C" EFI_STATUS EFIAPI CheckerEntry(EFI_HANDLE,
   ReportDriverImage();
 
   BoardServiceInterface *service = nullptr;
-  const EFI_STATUS status = Boot->LocateProtocol(
-      GuidArg(kBoardServiceGuid), nullptr, reinterpret_cast<VOID **>(&service));
+  const EFI_STATUS status =
+      Boot->LocateProtocol(GuidArg(facts::efi::kBoardService), nullptr,
+                           reinterpret_cast<VOID **>(&service));
   LineStart(line, "BOARDCHECK board-service status=");
   LineHex(line, status);
   Say(line);

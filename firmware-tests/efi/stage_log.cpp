@@ -1,7 +1,5 @@
 #include "firmware-tests/efi/stage_log.h"
 
-#include "platform/guids.h"
-
 namespace {
 
 EFI_SYSTEM_TABLE *System;

@@ -1,7 +1,5 @@
 #include "firmware-tests/efi/text_line.h"
 
-#include "platform/guids.h"
-
 namespace {
 
 constexpr UINTN kLineCapacity = sizeof(TextLine::text) - 1;

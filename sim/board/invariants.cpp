@@ -5,10 +5,9 @@
 #include <set>
 
 #include "driver/board_actions.h"
-#include "driver/board_service_protocol.h"
-#include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/hex_text.h"
@@ -24,9 +23,6 @@ constexpr uint64_t kGppB0Dw0 = facts::PadDw0(facts::Series::H, facts::kGppB0);
 static_assert(facts::PadOwnership(facts::Series::Lp, facts::kGppB0).address ==
                   kGppB0Owner.address &&
               facts::PadDw0(facts::Series::Lp, facts::kGppB0) == kGppB0Dw0);
-
-// Where a bridge holds its subordinate bus number.
-constexpr uint16_t kSubordinateBusOffset = 0x1A;
 
 // (address, op, width) of every access the driver may make.
 class NamedRegisters {
@@ -46,17 +42,21 @@ class NamedRegisters {
   }
 
   void AllowBridge(uint16_t bridge) {
-    Allow(facts::PciRegister(bridge, kSubordinateBusOffset), AccessOp::Read, 8);
+    Allow(facts::PciRegister(bridge, facts::kBridgeSubordinateBusOffset),
+          AccessOp::Read, 8);
   }
   void AllowController(uint16_t device) {
-    Allow(facts::PciRegister(device, 0x00), AccessOp::Read, 32);
-    Allow(facts::PciRegister(device, 0x04), AccessOp::Read, 8);
-    Allow(facts::PciRegister(device, 0x04), AccessOp::Write, 8);
-    Allow(facts::PciRegister(device, 0x10), AccessOp::Read, 32);
+    Allow(facts::PciRegister(device, facts::kPciIdsOffset), AccessOp::Read, 32);
+    Allow(facts::PciRegister(device, facts::kPciCommandOffset), AccessOp::Read,
+          8);
+    Allow(facts::PciRegister(device, facts::kPciCommandOffset), AccessOp::Write,
+          8);
+    Allow(facts::PciRegister(device, facts::kPciBar0Offset), AccessOp::Read,
+          32);
   }
   void AllowReceiveAddress(uint32_t base) {
     for (uint32_t i = 0; i < 6; ++i) {
-      Allow(base + 0x5400 + i, AccessOp::Read, 8);
+      Allow(base + facts::kReceiveAddressOffset + i, AccessOp::Read, 8);
     }
   }
   bool Allows(const Access &access) const {
@@ -120,14 +120,14 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
     if (access.op == AccessOp::Read && access.width == 8) {
       for (uint16_t bridge : bridges) {
         if (access.address ==
-            facts::PciRegister(bridge, kSubordinateBusOffset)) {
+            facts::PciRegister(bridge, facts::kBridgeSubordinateBusOffset)) {
           named.AllowController(static_cast<uint16_t>(access.value << 8));
         }
       }
     }
     const bool inPciWindow = facts::InPciWindow(access.address);
     if (inPciWindow && access.op == AccessOp::Read && access.width == 32 &&
-        (access.address & 0xFFF) == 0x10) {
+        (access.address & 0xFFF) == facts::kPciBar0Offset) {
       named.AllowReceiveAddress(access.value & ~0xFU);
     }
     if (!named.Allows(access)) {
@@ -142,7 +142,8 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
         gppB0Owner != 0U) {
       broken.push_back("GPP_B0's DW0 written without the host owning it");
     }
-    if (inPciWindow && (access.address & 0xFFF) == 0x04 && access.width == 8) {
+    if (inPciWindow && (access.address & 0xFFF) == facts::kPciCommandOffset &&
+        access.width == 8) {
       if (access.op == AccessOp::Read && !savedCommand.count(access.address)) {
         savedCommand[access.address] = access.value;
       } else if (access.op == AccessOp::Write) {
@@ -203,10 +204,11 @@ void CheckEvents(const FirmwareModel &firmware,
     bool serviceFound = false;
     for (size_t i = run.firstCall; i < run.endCall; ++i) {
       closed |= IsCloseOf(calls[i], run.event);
-      serviceFound |= calls[i].caller == Caller::Driver &&
-                      calls[i].service == "LocateProtocol" && calls[i].guid &&
-                      GuidsEqual(*calls[i].guid, kSetupStringServiceGuid) &&
-                      !EFI_ERROR(calls[i].status);
+      serviceFound |=
+          calls[i].caller == Caller::Driver &&
+          calls[i].service == "LocateProtocol" && calls[i].guid &&
+          SameGuid(*calls[i].guid, facts::efi::kSetupStringService) &&
+          !EFI_ERROR(calls[i].status);
     }
     const bool mustClose =
         run.notify != OnStringServiceInstalled || serviceFound;
@@ -233,7 +235,7 @@ void CheckErrorEntry(const SimulatedBoot &boot, const FirmwareModel &firmware,
     }
     return false;
   };
-  if (!firmware.Protocols().HandlesWith(kBoardServiceProtocolGuid).empty() &&
+  if (!firmware.Protocols().HandlesWith(facts::efi::kBoardService).empty() &&
       !failed([](const ServiceCall &call) {
         return call.service == "UninstallProtocolInterface";
       })) {

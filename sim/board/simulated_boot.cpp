@@ -5,12 +5,11 @@
 #include <memory>
 
 #include "driver/board_service.h"
-#include "driver/board_service_protocol.h"
 #include "driver/driver_entry.h"
 #include "gpio/gpio.h"
-#include "platform/guids.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/scenario/chipset_setup.h"
@@ -32,13 +31,13 @@ uint8_t tableStandIn[2];
 const EFI_GUID &GuidOf(OutsideService service) {
   switch (service) {
     case OutsideService::PciLocation:
-      return kPciLocationServiceGuid;
+      return facts::efi::kPciLocationService;
     case OutsideService::Smbios:
-      return kSmbiosRecordServiceGuid;
+      return facts::efi::kSmbiosRecordService;
     case OutsideService::SetupStrings:
       break;
   }
-  return kSetupStringServiceGuid;
+  return facts::efi::kSetupStringService;
 }
 
 VOID *InterfaceOf(OutsideService service) {
@@ -55,7 +54,7 @@ VOID *InterfaceOf(OutsideService service) {
 
 BoardServiceInterface *BoardService() {
   return static_cast<BoardServiceInterface *>(
-      Firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
+      Firmware().Protocols().FindInterface(facts::efi::kBoardService));
 }
 
 // The driver forms copy sources in 32-bit arithmetic: every such address is
@@ -98,7 +97,7 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
   }
   for (ConfigurationTable table : setup_.configurationTables) {
     if (table == ConfigurationTable::HobList) {
-      Firmware().Protocols().AddConfigurationTable(kHobListGuid,
+      Firmware().Protocols().AddConfigurationTable(facts::efi::kHobList,
                                                    &tableStandIn[1]);
     } else {
       Firmware().Protocols().AddConfigurationTable(kAcpi20TableGuid,
@@ -161,7 +160,7 @@ void SimulatedBoot::Install(OutsideService service) {
 }
 
 void SimulatedBoot::SignalReadyToBoot() {
-  Firmware().Events().SignalGroup(kReadyToBootEventGroupGuid);
+  Firmware().Events().SignalGroup(facts::efi::kReadyToBootEventGroup);
 }
 
 BoardServiceAnswer SimulatedBoot::AskBoardService() {

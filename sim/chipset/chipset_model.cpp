@@ -107,27 +107,27 @@ void ChipsetModel::SetLpcDeviceId(uint16_t id) {
   Changed();
 }
 
-void ChipsetModel::SetPadOwnership(PadCode pad, uint8_t owner) {
+void ChipsetModel::SetPadOwnership(facts::PadCode pad, uint8_t owner) {
   gpio_.SetOwnership(pad, owner);
   Changed();
 }
 
-void ChipsetModel::SetPadRxLevel(PadCode pad, bool high) {
+void ChipsetModel::SetPadRxLevel(facts::PadCode pad, bool high) {
   gpio_.SetRxLevel(pad, high);
   Changed();
 }
 
-void ChipsetModel::SetPadDw0(PadCode pad, uint32_t value) {
+void ChipsetModel::SetPadDw0(facts::PadCode pad, uint32_t value) {
   gpio_.SetDw0(pad, value);
   Changed();
 }
 
-void ChipsetModel::SetPadTxLock(PadCode pad, bool locked) {
+void ChipsetModel::SetPadTxLock(facts::PadCode pad, bool locked) {
   gpio_.SetTxLock(pad, locked);
   Changed();
 }
 
-void ChipsetModel::SetPadConfigLock(PadCode pad, bool locked) {
+void ChipsetModel::SetPadConfigLock(facts::PadCode pad, bool locked) {
   gpio_.SetConfigLock(pad, locked);
   Changed();
 }
@@ -137,7 +137,8 @@ void ChipsetModel::SetP2sbState(P2sbState state, uint8_t completion) {
   Changed();
 }
 
-void ChipsetModel::AddBridge(PciAddress16 bridge, uint8_t subordinateBus) {
+void ChipsetModel::AddBridge(facts::PciFunctionAddress bridge,
+                             uint8_t subordinateBus) {
   lan_.AddBridge(bridge, subordinateBus);
   Changed();
 }
@@ -192,13 +193,15 @@ void ChipsetModel::SetReadSource(ReadSource source) {
   Changed();
 }
 
-uint32_t ChipsetModel::PadDw0(PadCode pad) const { return gpio_.Dw0(pad); }
+uint32_t ChipsetModel::PadDw0(facts::PadCode pad) const {
+  return gpio_.Dw0(pad);
+}
 
-bool ChipsetModel::PadTxLocked(PadCode pad) const {
+bool ChipsetModel::PadTxLocked(facts::PadCode pad) const {
   return gpio_.TxLocked(pad);
 }
 
-bool ChipsetModel::PadConfigLocked(PadCode pad) const {
+bool ChipsetModel::PadConfigLocked(facts::PadCode pad) const {
   return gpio_.ConfigLocked(pad);
 }
 

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "gpio/gpio.h"
-#include "platform/register_access.h"
 #include "sim/chipset/access_trace.h"
 #include "sim/chipset/gpio_community.h"
 #include "sim/chipset/lan_devices.h"
 #include "sim/chipset/p2sb.h"
 #include "sim/chipset/pci_config_space.h"
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace sim {
 
@@ -58,15 +58,15 @@ class ChipsetModel {
   // An LP ID (0x9D80..0x9D9F) lays the GPIO communities out by the LP
   // layout, any other by the H layout.
   void SetLpcDeviceId(uint16_t id);
-  void SetPadOwnership(PadCode pad, uint8_t owner);
-  void SetPadRxLevel(PadCode pad, bool high);
-  void SetPadDw0(PadCode pad, uint32_t value);
-  void SetPadTxLock(PadCode pad, bool locked);
-  void SetPadConfigLock(PadCode pad, bool locked);
+  void SetPadOwnership(facts::PadCode pad, uint8_t owner);
+  void SetPadRxLevel(facts::PadCode pad, bool high);
+  void SetPadDw0(facts::PadCode pad, uint32_t value);
+  void SetPadTxLock(facts::PadCode pad, bool locked);
+  void SetPadConfigLock(facts::PadCode pad, bool locked);
   void SetP2sbState(P2sbState state, uint8_t completion = 1);
-  void AddBridge(PciAddress16 bridge, uint8_t subordinateBus);
-  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac = {},
-                       uint32_t bar0 = 0xA0000000);
+  void AddBridge(facts::PciFunctionAddress bridge, uint8_t subordinateBus);
+  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac,
+                       uint32_t bar0);
   void OverrideRegister(uint64_t address, uint32_t value, uint8_t width = 32);
   // Both windows unbacked, as under QEMU: every access to them is traced
   // as unimplemented and reads 0; the model and its overrides are bypassed.
@@ -81,9 +81,9 @@ class ChipsetModel {
   void SetReadSource(ReadSource source);
 
   // --- What the board holds and saw -----------------------------------
-  uint32_t PadDw0(PadCode pad) const;
-  bool PadTxLocked(PadCode pad) const;
-  bool PadConfigLocked(PadCode pad) const;
+  uint32_t PadDw0(facts::PadCode pad) const;
+  bool PadTxLocked(facts::PadCode pad) const;
+  bool PadConfigLocked(facts::PadCode pad) const;
   // The stored value without an access; empty where nothing is modelled.
   std::optional<uint32_t> Peek(uint64_t address, uint8_t width = 32) const;
   const std::vector<SidebandMessage> &SidebandMessages() const {

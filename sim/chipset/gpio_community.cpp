@@ -51,7 +51,7 @@ void GpioCommunities::LayOut(const facts::GpioLayout &layout) {
   }
 }
 
-void GpioCommunities::Define(uint64_t address, Role role, PadCode pad) {
+void GpioCommunities::Define(uint64_t address, Role role, facts::PadCode pad) {
   if (!registers_.emplace(address, Register{0, role, pad}).second) {
     throw std::logic_error("GPIO layout defines " + Hex(address) + " twice");
   }
@@ -127,7 +127,7 @@ void GpioCommunities::ForEachRegister(
   }
 }
 
-const facts::GpioGroup &GpioCommunities::GroupOf(PadCode pad) const {
+const facts::GpioGroup &GpioCommunities::GroupOf(facts::PadCode pad) const {
   const facts::GpioPad place = facts::PadOfCode(pad);
   if (place.group >= layout_.count ||
       place.number >= layout_[place.group].pads) {
@@ -136,13 +136,14 @@ const facts::GpioGroup &GpioCommunities::GroupOf(PadCode pad) const {
   return layout_[place.group];
 }
 
-facts::RegisterBits GpioCommunities::LockBit(PadCode pad, bool tx) const {
+facts::RegisterBits GpioCommunities::LockBit(facts::PadCode pad,
+                                             bool tx) const {
   const facts::GpioGroup &group = GroupOf(pad);
   const uint16_t number = facts::PadOfCode(pad).number;
   return tx ? facts::PadLockTx(group, number) : facts::PadLock(group, number);
 }
 
-uint64_t GpioCommunities::Dw0Address(PadCode pad) const {
+uint64_t GpioCommunities::Dw0Address(facts::PadCode pad) const {
   return facts::PadDw0(GroupOf(pad), facts::PadOfCode(pad).number);
 }
 
@@ -155,37 +156,37 @@ bool GpioCommunities::TestBit(const facts::RegisterBits &bit) const {
   return (registers_.at(bit.address).value & bit.mask) != 0;
 }
 
-void GpioCommunities::SetOwnership(PadCode pad, uint8_t owner) {
+void GpioCommunities::SetOwnership(facts::PadCode pad, uint8_t owner) {
   SetBits(facts::PadOwnership(GroupOf(pad), facts::PadOfCode(pad).number),
           owner);
 }
 
-void GpioCommunities::SetRxLevel(PadCode pad, bool high) {
+void GpioCommunities::SetRxLevel(facts::PadCode pad, bool high) {
   SetBits(facts::PadRxState(GroupOf(pad), facts::PadOfCode(pad).number),
           high ? 1 : 0);
 }
 
-void GpioCommunities::SetDw0(PadCode pad, uint32_t value) {
+void GpioCommunities::SetDw0(facts::PadCode pad, uint32_t value) {
   registers_.at(Dw0Address(pad)).value = value;
 }
 
-void GpioCommunities::SetTxLock(PadCode pad, bool locked) {
+void GpioCommunities::SetTxLock(facts::PadCode pad, bool locked) {
   SetBits(LockBit(pad, true), locked ? 1 : 0);
 }
 
-void GpioCommunities::SetConfigLock(PadCode pad, bool locked) {
+void GpioCommunities::SetConfigLock(facts::PadCode pad, bool locked) {
   SetBits(LockBit(pad, false), locked ? 1 : 0);
 }
 
-uint32_t GpioCommunities::Dw0(PadCode pad) const {
+uint32_t GpioCommunities::Dw0(facts::PadCode pad) const {
   return registers_.at(Dw0Address(pad)).value;
 }
 
-bool GpioCommunities::TxLocked(PadCode pad) const {
+bool GpioCommunities::TxLocked(facts::PadCode pad) const {
   return TestBit(LockBit(pad, true));
 }
 
-bool GpioCommunities::ConfigLocked(PadCode pad) const {
+bool GpioCommunities::ConfigLocked(facts::PadCode pad) const {
   return TestBit(LockBit(pad, false));
 }
 

@@ -11,7 +11,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "gpio/gpio.h"
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 
@@ -51,26 +50,26 @@ class GpioCommunities {
 
   // The pad's group index and number are taken against the layout in
   // force; its chipset ID is not consulted.
-  void SetOwnership(PadCode pad, uint8_t owner);
-  void SetRxLevel(PadCode pad, bool high);
-  void SetDw0(PadCode pad, uint32_t value);
-  void SetTxLock(PadCode pad, bool locked);
-  void SetConfigLock(PadCode pad, bool locked);
-  uint32_t Dw0(PadCode pad) const;
-  bool TxLocked(PadCode pad) const;
-  bool ConfigLocked(PadCode pad) const;
+  void SetOwnership(facts::PadCode pad, uint8_t owner);
+  void SetRxLevel(facts::PadCode pad, bool high);
+  void SetDw0(facts::PadCode pad, uint32_t value);
+  void SetTxLock(facts::PadCode pad, bool locked);
+  void SetConfigLock(facts::PadCode pad, bool locked);
+  uint32_t Dw0(facts::PadCode pad) const;
+  bool TxLocked(facts::PadCode pad) const;
+  bool ConfigLocked(facts::PadCode pad) const;
 
  private:
   enum class Role : uint8_t { Plain, Loaded, Ownership, Lock, LockTx, Dw0 };
   struct Register {
     uint32_t value;
     Role role;
-    PadCode pad;  // DW0 only: group index and number in the layout
+    facts::PadCode pad;  // DW0 only: group index and number in the layout
   };
-  void Define(uint64_t address, Role role, PadCode pad = 0);
-  const facts::GpioGroup &GroupOf(PadCode pad) const;
-  facts::RegisterBits LockBit(PadCode pad, bool tx) const;
-  uint64_t Dw0Address(PadCode pad) const;
+  void Define(uint64_t address, Role role, facts::PadCode pad = 0);
+  const facts::GpioGroup &GroupOf(facts::PadCode pad) const;
+  facts::RegisterBits LockBit(facts::PadCode pad, bool tx) const;
+  uint64_t Dw0Address(facts::PadCode pad) const;
   void SetBits(const facts::RegisterBits &bits, uint32_t field);
   bool TestBit(const facts::RegisterBits &bit) const;
 

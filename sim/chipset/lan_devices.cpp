@@ -6,14 +6,12 @@ namespace sim {
 
 namespace {
 
-constexpr uint16_t kCommand = 0x04;
 constexpr uint16_t kMemorySpaceEnable = 1U << 1;
-constexpr uint16_t kBar0 = 0x10;
 
 void DefineHeader(PciFunction &function, uint32_t ids, uint32_t classRevision,
                   uint8_t headerType) {
-  function.Define(0x00, 4, ids);
-  function.Define(kCommand, 2, 0, 0x0547);
+  function.Define(facts::kPciIdsOffset, 4, ids);
+  function.Define(facts::kPciCommandOffset, 2, 0, 0x0547);
   function.Define(0x06, 2, 0x0010);
   function.Define(0x08, 4, classRevision);
   function.Define(0x0C, 4, static_cast<uint32_t>(headerType) << 16, 0xFF);
@@ -27,9 +25,9 @@ void LanDevices::AddBridge(uint16_t bridge, uint8_t subordinateBus) {
   const uint32_t buses = static_cast<uint32_t>(bridge >> 8) |
                          static_cast<uint32_t>(subordinateBus) << 8 |
                          static_cast<uint32_t>(subordinateBus) << 16;
-  function.Define(0x18, 4, buses, 0x00FFFFFF);
+  function.Define(facts::kBridgeBusNumbersOffset, 4, buses, 0x00FFFFFF);
   if (pci_.Find(static_cast<uint16_t>(subordinateBus << 8)) == nullptr) {
-    SetDeviceBehind(subordinateBus, DeviceKind::None);
+    SetDeviceBehind(subordinateBus, DeviceKind::None, {}, 0);
   }
 }
 
@@ -45,7 +43,7 @@ void LanDevices::SetDeviceBehind(uint8_t bus, DeviceKind kind,
   const bool i210 = kind == DeviceKind::I210;
   DefineHeader(function, i210 ? facts::kI210Ids : facts::kOtherEthernetIds,
                0x02000003, 0x00);
-  function.Define(kBar0, 4, bar0, ~(facts::kLanMemorySize - 1));
+  function.Define(facts::kPciBar0Offset, 4, bar0, ~(facts::kLanMemorySize - 1));
   Controller &controller = controllers_[bus];
   controller.function = address;
   if (i210) {
@@ -61,13 +59,13 @@ void LanDevices::SetDeviceBehind(uint8_t bus, DeviceKind kind,
 bool LanDevices::Decodes(const Controller &controller) const {
   const PciFunction *function = pci_.Find(controller.function);
   return function != nullptr &&
-         (function->Get(kCommand, 2) & kMemorySpaceEnable) != 0;
+         (function->Get(facts::kPciCommandOffset, 2) & kMemorySpaceEnable) != 0;
 }
 
 std::optional<LanDevices::Hit> LanDevices::Find(uint64_t address) const {
   for (const auto &[bus, controller] : controllers_) {
     const PciFunction *function = pci_.Find(controller.function);
-    const uint64_t base = function->Get(kBar0, 4) & ~0xFULL;
+    const uint64_t base = function->Get(facts::kPciBar0Offset, 4) & ~0xFULL;
     if (address >= base && address < base + facts::kLanMemorySize) {
       return Hit{&controller, static_cast<uint32_t>(address - base)};
     }
@@ -79,7 +77,7 @@ void LanDevices::ForEachMemoryByte(
     const std::function<void(uint64_t address, uint8_t value)> &visit) const {
   for (const auto &[bus, controller] : controllers_) {
     const uint64_t base =
-        pci_.Find(controller.function)->Get(kBar0, 4) & ~0xFULL;
+        pci_.Find(controller.function)->Get(facts::kPciBar0Offset, 4) & ~0xFULL;
     for (const auto &[offset, value] : controller.registers) {
       visit(base + offset, value);
     }

@@ -29,8 +29,10 @@ class LanDevices {
   // A bridge whose secondary and subordinate bus is subordinateBus; the
   // bus is left empty until SetDeviceBehind fills it.
   void AddBridge(uint16_t bridge, uint8_t subordinateBus);
-  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac = {},
-                       uint32_t bar0 = 0xA0000000);
+  // What answers at device 0 function 0 of the bus: a controller's BAR0
+  // holds bar0, an I210's receive address mac; None empties the bus.
+  void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac,
+                       uint32_t bar0);
 
   // True when a controller's BAR0 range holds the address.
   bool Claims(uint64_t address) const;

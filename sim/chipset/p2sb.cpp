@@ -7,28 +7,17 @@
 
 namespace sim {
 
-namespace {
-
-constexpr uint16_t kAddress = facts::kP2sbAddressOffset;
-constexpr uint16_t kData = facts::kP2sbDataOffset;
-constexpr uint16_t kStatus = facts::kP2sbStatusOffset;
-constexpr uint16_t kRouting = facts::kP2sbRoutingOffset;
-constexpr uint16_t kExtendedAddress = facts::kP2sbExtendedAddressOffset;
-constexpr uint16_t kBusy = facts::kP2sbBusy;
-constexpr uint16_t kCompletionBits = facts::kP2sbCompletionBits;
-
-}  // namespace
-
 P2sb::P2sb(PciFunction &function, GpioCommunities &gpio,
            std::vector<std::string> &notes)
     : function_(function), gpio_(gpio), notes_(notes) {
   function_.Define(facts::kP2sbVendorIdOffset, 2, facts::kIntelVendorId);
   function_.Define(facts::kP2sbVendorIdOffset + 2, 2, facts::kP2sbDeviceId);
-  function_.Define(kAddress, 4, 0, 0xFFFFFFFF);
-  function_.Define(kData, 4, 0, 0xFFFFFFFF);
-  function_.Define(kStatus, 2, 0, ~kCompletionBits & 0xFFFF);
-  function_.Define(kRouting, 2, 0, 0xFFFF);
-  function_.Define(kExtendedAddress, 4, 0, 0xFFFFFFFF);
+  function_.Define(facts::kP2sbAddressOffset, 4, 0, 0xFFFFFFFF);
+  function_.Define(facts::kP2sbDataOffset, 4, 0, 0xFFFFFFFF);
+  function_.Define(facts::kP2sbStatusOffset, 2, 0,
+                   ~facts::kP2sbCompletionBits & 0xFFFF);
+  function_.Define(facts::kP2sbRoutingOffset, 2, 0, 0xFFFF);
+  function_.Define(facts::kP2sbExtendedAddressOffset, 4, 0, 0xFFFFFFFF);
   function_.afterWrite = [this](uint16_t offset, uint8_t width,
                                 uint32_t value) {
     AfterWrite(offset, width, value);
@@ -43,20 +32,24 @@ void P2sb::SetState(P2sbState state, uint8_t completion) {
   state_ = state;
   completion_ = completion;
   function_.SetPresent(state != P2sbState::Absent);
-  const uint32_t status = function_.Get(kStatus, 2);
-  function_.Set(kStatus, 2,
-                state == P2sbState::Stuck ? status | kBusy : status & ~kBusy);
+  const uint32_t status = function_.Get(facts::kP2sbStatusOffset, 2);
+  function_.Set(facts::kP2sbStatusOffset, 2,
+                state == P2sbState::Stuck ? status | facts::kP2sbBusy
+                                          : status & ~facts::kP2sbBusy);
 }
 
 void P2sb::AfterWrite(uint16_t offset, uint8_t width, uint32_t value) {
-  if (kStatus < offset || kStatus >= offset + width / 8) {
+  if (facts::kP2sbStatusOffset < offset ||
+      facts::kP2sbStatusOffset >= offset + width / 8) {
     return;
   }
-  const uint32_t written = value >> (8 * (kStatus - offset));
+  const uint32_t written = value >> (8 * (facts::kP2sbStatusOffset - offset));
   if (state_ == P2sbState::Stuck) {
-    function_.Set(kStatus, 2, function_.Get(kStatus, 2) | kBusy);
+    function_.Set(
+        facts::kP2sbStatusOffset, 2,
+        function_.Get(facts::kP2sbStatusOffset, 2) | facts::kP2sbBusy);
   }
-  if ((written & kBusy) != 0) {
+  if ((written & facts::kP2sbBusy) != 0) {
     Start();
   }
 }
@@ -66,19 +59,21 @@ void P2sb::AfterWrite(uint16_t offset, uint8_t width, uint32_t value) {
 // completes with status 1 (unsuccessful), as the fabric reports a request
 // no endpoint accepts; it is also noted as a fault of the firmware.
 void P2sb::Start() {
-  const uint32_t address = function_.Get(kAddress, 4);
-  const uint16_t status = static_cast<uint16_t>(function_.Get(kStatus, 2));
+  const uint32_t address = function_.Get(facts::kP2sbAddressOffset, 4);
+  const uint16_t status =
+      static_cast<uint16_t>(function_.Get(facts::kP2sbStatusOffset, 2));
   SidebandMessage message{
       static_cast<uint8_t>(address >> 24),
-      function_.Get(kExtendedAddress, 4) << 16 | (address & 0xFFFF),
+      function_.Get(facts::kP2sbExtendedAddressOffset, 4) << 16 |
+          (address & 0xFFFF),
       static_cast<uint8_t>(status >> 8),
-      static_cast<uint16_t>(function_.Get(kRouting, 2)),
-      function_.Get(kData, 4),
+      static_cast<uint16_t>(function_.Get(facts::kP2sbRoutingOffset, 2)),
+      function_.Get(facts::kP2sbDataOffset, 4),
       std::nullopt,
       false};
   if (state_ == P2sbState::Stuck || state_ == P2sbState::HangsOnMessage) {
     state_ = P2sbState::Stuck;
-    function_.Set(kStatus, 2, status | kBusy);
+    function_.Set(facts::kP2sbStatusOffset, 2, status | facts::kP2sbBusy);
     messages_.push_back(message);
     return;
   }
@@ -99,8 +94,9 @@ void P2sb::Start() {
   }
   message.completion = completion;
   messages_.push_back(message);
-  function_.Set(kStatus, 2,
-                (status & ~(kBusy | kCompletionBits)) | (completion << 1));
+  function_.Set(facts::kP2sbStatusOffset, 2,
+                (status & ~(facts::kP2sbBusy | facts::kP2sbCompletionBits)) |
+                    (completion << 1));
 }
 
 }  // namespace sim

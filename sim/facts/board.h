@@ -21,11 +21,14 @@ inline constexpr uint64_t kPrivateWindowBase = 0xFD000000;
 inline constexpr uint64_t kPrivateWindowSize = 0x01000000;
 
 // A PCI function as bus << 8 | device << 3 | function.
-constexpr uint16_t PciFunction(uint8_t bus, uint8_t device, uint8_t function) {
-  return static_cast<uint16_t>(bus << 8 | (device & 0x1F) << 3 |
-                               (function & 7));
+using PciFunctionAddress = uint16_t;
+
+constexpr PciFunctionAddress PciFunction(uint8_t bus, uint8_t device,
+                                         uint8_t function) {
+  return static_cast<PciFunctionAddress>(bus << 8 | (device & 0x1F) << 3 |
+                                         (function & 7));
 }
-constexpr uint64_t PciRegister(uint16_t function, uint16_t offset) {
+constexpr uint64_t PciRegister(PciFunctionAddress function, uint16_t offset) {
   return kPciWindowBase + uint64_t{function} * 0x1000 + offset;
 }
 constexpr uint64_t PrivateRegister(uint8_t port, uint16_t offset) {
@@ -39,18 +42,28 @@ constexpr bool InPrivateWindow(uint64_t address) {
          address < kPrivateWindowBase + kPrivateWindowSize;
 }
 
+// --- PCI configuration header ---------------------------------------------
+inline constexpr uint16_t kPciIdsOffset = 0x00;  // vendor ID, then device ID
+inline constexpr uint16_t kPciCommandOffset = 0x04;
+inline constexpr uint16_t kPciBar0Offset = 0x10;
+// The upper half of a 64-bit BAR0.
+inline constexpr uint16_t kPciBar0HighOffset = 0x14;
+// A bridge's primary, secondary and subordinate bus numbers, a byte each.
+inline constexpr uint16_t kBridgeBusNumbersOffset = 0x18;
+inline constexpr uint16_t kBridgeSubordinateBusOffset = 0x1A;
+
 // --- PCH functions on bus 0, device 31 -----------------------------------
 inline constexpr uint16_t kIntelVendorId = 0x8086;
-inline constexpr uint16_t kLpcFunction = PciFunction(0, 31, 0);
+inline constexpr PciFunctionAddress kLpcFunction = PciFunction(0, 31, 0);
 inline constexpr uint16_t kLpcDeviceIdOffset = 0x02;
 inline constexpr uint64_t kLpcDeviceId =
     PciRegister(kLpcFunction, kLpcDeviceIdOffset);
 inline constexpr uint16_t kDefaultLpcDeviceId = 0xA305;  // H series
 
-inline constexpr uint16_t kP2sbFunction = PciFunction(0, 31, 1);
+inline constexpr PciFunctionAddress kP2sbFunction = PciFunction(0, 31, 1);
 inline constexpr uint16_t kP2sbDeviceId = 0xA320;
 // Sideband message registers in the P2SB's configuration space.
-inline constexpr uint16_t kP2sbVendorIdOffset = 0x00;
+inline constexpr uint16_t kP2sbVendorIdOffset = kPciIdsOffset;
 inline constexpr uint16_t kP2sbAddressOffset = 0xD0;
 inline constexpr uint16_t kP2sbDataOffset = 0xD4;
 inline constexpr uint16_t kP2sbStatusOffset = 0xD8;
@@ -80,7 +93,7 @@ inline constexpr uint8_t kSidebandGpioLockOpcode = 0x13;
 // stage's shared memory backs them too.
 struct LanPort {
   uint64_t key;
-  uint16_t bridge;
+  PciFunctionAddress bridge;
   uint8_t bus;
   uint32_t bar0;
 };

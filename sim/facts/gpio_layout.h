@@ -164,12 +164,15 @@ inline constexpr GpioPad kGppK[4] = {{10, 0}, {10, 1}, {10, 2}, {10, 3}};
 // The output the driver drives low: the same place in both series.
 inline constexpr GpioPad kGppB0 = {1, 0};
 
-// Chipset ID in bits 31..24, group index in 23..16, pad number in 15..0.
-constexpr uint32_t PadCodeOf(Series series, GpioPad pad) {
+// A pad as chipset ID in bits 31..24, group index in 23..16 and pad number
+// in 15..0.
+using PadCode = uint32_t;
+
+constexpr PadCode PadCodeOf(Series series, GpioPad pad) {
   return uint32_t{LayoutOf(series).chipsetId} << 24 |
          uint32_t{pad.group} << 16 | pad.number;
 }
-constexpr GpioPad PadOfCode(uint32_t padCode) {
+constexpr GpioPad PadOfCode(PadCode padCode) {
   return {static_cast<uint8_t>(padCode >> 16), static_cast<uint16_t>(padCode)};
 }
 

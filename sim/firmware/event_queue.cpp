@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/guids.h"
+#include "sim/firmware/service_call.h"
 
 namespace sim {
 
@@ -82,7 +82,7 @@ VOID EventQueue::MarkSignalled(EFI_EVENT event) {
   }
   const EFI_GUID group = *record.group;
   for (auto &[member, other] : events_) {
-    if (other.group && GuidsEqual(*other.group, group)) {
+    if (other.group && SameGuid(*other.group, group)) {
       QueueEvent(member);
     }
   }
@@ -102,7 +102,7 @@ VOID EventQueue::SignalGroup(const EFI_GUID &group) {
   const size_t index =
       calls_.Record("SignalEventGroup", {}, &group, Caller::Harness);
   for (auto &[member, other] : events_) {
-    if (other.group && GuidsEqual(*other.group, group)) {
+    if (other.group && SameGuid(*other.group, group)) {
       QueueEvent(member);
     }
   }

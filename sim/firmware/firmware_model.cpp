@@ -1,6 +1,6 @@
 #include "sim/firmware/firmware_model.h"
 
-#include "platform/guids.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/firmware/boot_services_table.h"
 
 namespace sim {
@@ -22,7 +22,7 @@ FirmwareModel::FirmwareModel() {
 
 void FirmwareModel::InstallSmmBase(BOOLEAN inSmm) {
   smmBase_.Answer(inSmm);
-  protocols_.Install(kSmmBase2ProtocolGuid, smmBase_.Interface());
+  protocols_.Install(facts::efi::kSmmBase2Protocol, smmBase_.Interface());
 }
 
 FirmwareModel &Firmware() {

@@ -1,6 +1,6 @@
 #include "sim/firmware/protocol_database.h"
 
-#include "platform/guids.h"
+#include "sim/firmware/service_call.h"
 
 namespace sim {
 
@@ -49,14 +49,14 @@ EFI_STATUS ProtocolDatabase::DoInstall(EFI_HANDLE *handle, const EFI_GUID &guid,
     return EFI_INVALID_PARAMETER;
   }
   for (const Interface &existing : found->second) {
-    if (GuidsEqual(existing.guid, guid)) {
+    if (SameGuid(existing.guid, guid)) {
       return EFI_INVALID_PARAMETER;
     }
   }
   found->second.push_back({guid, interface, nextInterfaceOrder_++});
 
   for (auto &[key, registration] : registrations_) {
-    if (GuidsEqual(registration.guid, guid)) {
+    if (SameGuid(registration.guid, guid)) {
       registration.newHandles.push_back(*handle);
       events_.MarkSignalled(registration.event);
     }
@@ -94,7 +94,7 @@ EFI_STATUS ProtocolDatabase::DoUninstall(EFI_HANDLE handle,
   }
   std::vector<Interface> &interfaces = found->second;
   for (auto it = interfaces.begin(); it != interfaces.end(); ++it) {
-    if (GuidsEqual(it->guid, guid) && it->interface == interface) {
+    if (SameGuid(it->guid, guid) && it->interface == interface) {
       interfaces.erase(it);
       if (interfaces.empty() && handle != imageHandle_) {
         handles_.erase(found);
@@ -117,7 +117,7 @@ EFI_STATUS ProtocolDatabase::HandleProtocol(EFI_HANDLE handle,
     return EFI_INVALID_PARAMETER;
   }
   for (const Interface &existing : found->second) {
-    if (GuidsEqual(existing.guid, *guid)) {
+    if (SameGuid(existing.guid, *guid)) {
       *interface = existing.interface;
       return EFI_SUCCESS;
     }
@@ -162,7 +162,7 @@ EFI_STATUS ProtocolDatabase::LocateProtocol(const EFI_GUID *guid,
   const Interface *first = nullptr;
   for (const auto &[handle, interfaces] : handles_) {
     for (const Interface &existing : interfaces) {
-      if (GuidsEqual(existing.guid, *guid) &&
+      if (SameGuid(existing.guid, *guid) &&
           (first == nullptr || existing.order < first->order)) {
         first = &existing;
       }
@@ -182,7 +182,7 @@ EFI_STATUS ProtocolDatabase::InstallConfigurationTable(const EFI_GUID *guid,
   }
   for (auto it = configurationTable_.begin(); it != configurationTable_.end();
        ++it) {
-    if (GuidsEqual(it->VendorGuid, *guid)) {
+    if (SameGuid(it->VendorGuid, *guid)) {
       if (table == nullptr) {
         configurationTable_.erase(it);
       } else {
@@ -221,7 +221,7 @@ std::vector<EFI_HANDLE> ProtocolDatabase::HandlesWith(
   std::vector<EFI_HANDLE> result;
   for (const auto &[handle, interfaces] : handles_) {
     for (const Interface &existing : interfaces) {
-      if (GuidsEqual(existing.guid, guid)) {
+      if (SameGuid(existing.guid, guid)) {
         result.push_back(handle);
       }
     }

@@ -1,6 +1,7 @@
 #include "sim/firmware/service_call.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace sim {
 
@@ -12,6 +13,10 @@ std::string FormatGuid(const EFI_GUID &guid) {
                 guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
                 guid.Data4[6], guid.Data4[7]);
   return text;
+}
+
+bool SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 std::string FormatStatus(EFI_STATUS status) {

@@ -27,6 +27,7 @@ struct ServiceCall {
 };
 
 std::string FormatGuid(const EFI_GUID &guid);
+bool SameGuid(const EFI_GUID &a, const EFI_GUID &b);
 std::string FormatStatus(EFI_STATUS status);
 std::string Describe(const ServiceCall &call);
 

@@ -1,9 +1,9 @@
 #include "sim/outcome/boot_outcome.h"
 
-#include "platform/guids.h"
 #include "sim/board/invariants.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/firmware/firmware_model.h"
 #include "sim/services/service_doubles.h"
@@ -51,8 +51,8 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
 
   outcome.entryStatus = boot.EntryStatus();
   outcome.boardServiceAtEntry = boot.BoardServiceAtEntry();
-  outcome.smmBase =
-      firmware.Protocols().FindInterface(kSmmBase2ProtocolGuid) != nullptr;
+  outcome.smmBase = firmware.Protocols().FindInterface(
+                        facts::efi::kSmmBase2Protocol) != nullptr;
   if (outcome.smmBase) {
     outcome.smmBaseInSmm = firmware.SmmBase().InSmm() != FALSE;
   }

@@ -2,7 +2,7 @@
 
 #include "sim/hex_text.h"
 #include "sim/outcome/chipset_json.h"
-#include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_json.h"
 
 namespace sim {
 

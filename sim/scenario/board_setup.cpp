@@ -29,6 +29,11 @@ std::map<uint64_t, uint16_t> BoardSetup::DefaultBridgeKeys() {
   return keys;
 }
 
+facts::PadCode GppB0Of(const BoardSetup &setup) {
+  return facts::PadCodeOf(facts::SeriesOfLpcDeviceId(setup.pchDeviceId),
+                          facts::kGppB0);
+}
+
 const char *ServiceName(OutsideService service) {
   switch (service) {
     case OutsideService::PciLocation:

@@ -13,6 +13,8 @@
 
 #include "platform/uefi.h"
 #include "sim/chipset/lan_devices.h"
+#include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 
 namespace sim {
 
@@ -65,7 +67,7 @@ std::vector<BootStep> StepsFor(const std::vector<OutsideService> &preinstalled,
                                const std::vector<OutsideService> &services);
 
 struct BoardSetup {
-  uint16_t pchDeviceId = 0xA305;
+  uint16_t pchDeviceId = facts::kDefaultLpcDeviceId;
   std::array<uint8_t, 4> straps = {0, 1, 1, 1};
   std::array<uint8_t, 4> strapOwners = {0, 0, 0, 0};
   GppB0Setup gppB0;
@@ -104,6 +106,9 @@ struct BoardSetup {
   static std::map<uint64_t, uint16_t> DefaultBridgeKeys();
   bool operator==(const BoardSetup &) const = default;
 };
+
+// GPP_B0 in the layout of the setup's series.
+facts::PadCode GppB0Of(const BoardSetup &setup);
 
 const char *ServiceName(OutsideService service);
 const char *P2sbName(P2sbBehaviour behaviour);

@@ -7,12 +7,6 @@ namespace sim {
 
 namespace {
 
-constexpr PadCode kGppK0 = facts::PadCodeOf(facts::Series::H, facts::kGppK[0]);
-
-bool IsLpDeviceId(uint16_t id) {
-  return facts::SeriesOfLpcDeviceId(id) == facts::Series::Lp;
-}
-
 P2sbState StateOf(P2sbBehaviour behaviour) {
   switch (behaviour) {
     case P2sbBehaviour::Absent:
@@ -29,21 +23,18 @@ P2sbState StateOf(P2sbBehaviour behaviour) {
 
 }  // namespace
 
-PadCode GppB0Of(const BoardSetup &setup) {
-  return facts::PadCodeOf(facts::SeriesOfLpcDeviceId(setup.pchDeviceId),
-                          facts::kGppB0);
-}
-
 void ConfigureChipset(ChipsetModel &chipset, const BoardSetup &setup) {
   chipset.SetLpcDeviceId(setup.pchDeviceId);
-  if (!IsLpDeviceId(setup.pchDeviceId)) {
+  if (facts::SeriesOfLpcDeviceId(setup.pchDeviceId) != facts::Series::Lp) {
     // The LP series has no GPP_K group: its straps are not wired.
     for (uint32_t i = 0; i < setup.straps.size(); ++i) {
-      chipset.SetPadOwnership(kGppK0 + i, setup.strapOwners[i]);
-      chipset.SetPadRxLevel(kGppK0 + i, setup.straps[i] != 0);
+      const facts::PadCode strap =
+          facts::PadCodeOf(facts::Series::H, facts::kGppK[i]);
+      chipset.SetPadOwnership(strap, setup.strapOwners[i]);
+      chipset.SetPadRxLevel(strap, setup.straps[i] != 0);
     }
   }
-  const PadCode gppB0 = GppB0Of(setup);
+  const facts::PadCode gppB0 = GppB0Of(setup);
   chipset.SetPadOwnership(gppB0, setup.gppB0.owner);
   chipset.SetPadDw0(gppB0, setup.gppB0.dw0);
   chipset.SetPadTxLock(gppB0, setup.gppB0.txLocked);

@@ -11,9 +11,6 @@ namespace sim {
 // controllers and the raw registers of the setup on the chipset.
 void ConfigureChipset(ChipsetModel &chipset, const BoardSetup &setup);
 
-// GPP_B0 in the layout of the setup's series.
-PadCode GppB0Of(const BoardSetup &setup);
-
 }  // namespace sim
 
 #endif

@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 
+#include "sim/facts/board.h"
+#include "sim/hex_text.h"
 #include "sim/scenario/scenario_values.h"
 #include "sim/status_names.h"
 
@@ -83,11 +85,19 @@ std::vector<OutsideService> Services(const std::string &key,
   return services;
 }
 
+// "0xE0000000-0xEFFFFFFF": the window's first and last byte.
+std::string WindowText(uint64_t base, uint64_t size) {
+  return Hex(base) + "-" + Hex(base + size - 1);
+}
+
 void Registers(const json &value, BoardSetup &setup) {
   const std::string accepted =
       "an object of \"0x\" physical addresses in the PCI configuration "
-      "window (0xE0000000-0xEFFFFFFF) or the private-register window "
-      "(0xFD000000-0xFDFFFFFF), 4-byte aligned, each a 32-bit value";
+      "window (" +
+      WindowText(facts::kPciWindowBase, facts::kPciWindowSize) +
+      ") or the private-register window (" +
+      WindowText(facts::kPrivateWindowBase, facts::kPrivateWindowSize) +
+      "), 4-byte aligned, each a 32-bit value";
   if (!value.is_object()) {
     Refuse("registers", value, accepted);
   }
@@ -96,8 +106,8 @@ void Registers(const json &value, BoardSetup &setup) {
     const std::string key = "registers." + address;
     const uint64_t physical =
         scenario::Number(key, json(address), 0xFFFFFFFF, accepted);
-    const bool inWindow = (physical >= 0xE0000000 && physical <= 0xEFFFFFFF) ||
-                          (physical >= 0xFD000000 && physical <= 0xFDFFFFFF);
+    const bool inWindow =
+        facts::InPciWindow(physical) || facts::InPrivateWindow(physical);
     if (!inWindow || physical % 4 != 0) {
       Refuse(key, json(address), accepted);
     }

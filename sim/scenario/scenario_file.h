@@ -4,7 +4,6 @@
 #ifndef BOARDCFG_SIM_SCENARIO_SCENARIO_FILE_H
 #define BOARDCFG_SIM_SCENARIO_SCENARIO_FILE_H
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -20,10 +19,6 @@ std::optional<std::string> ParseScenario(const std::string &text,
 // Reads and parses a scenario file; the reason names the file.
 std::optional<std::string> LoadScenario(const std::string &path,
                                         BoardSetup &setup);
-
-// Every key of the setup, in the file's own form: parsing it gives the
-// same setup back, so any boot can be written out and replayed.
-nlohmann::ordered_json ScenarioJson(const BoardSetup &setup);
 
 }  // namespace sim
 

@@ -1,8 +1,8 @@
-// Writes a setup back in the scenario file's own form.
+#include "sim/scenario/scenario_json.h"
+
 #include <string>
 
 #include "sim/hex_text.h"
-#include "sim/scenario/scenario_file.h"
 
 namespace sim {
 

@@ -121,6 +121,7 @@ class LanModelTest : public GpioTest {
   static constexpr PciAddress16 kBridge = 0x00E0;  // bus 0, device 28
   static constexpr uint8_t kBus = 3;
   static constexpr sim::MacAddress kMac = {0x00, 0x1B, 0x21, 0xAA, 0xBB, 0xCC};
+  static constexpr uint32_t kBar0 = 0xA0000000;
   static constexpr uint64_t kMacAddress = 0xA0005400;
 
   void SetUp() override {
@@ -133,7 +134,7 @@ TEST_F(LanModelTest, BridgeLeadsToTheControllerSetBehindIt) {
   EXPECT_EQ(RegisterRead8(PciConfigAddress(kBridge, 0x1A)), kBus);
   EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0xFFFFFFFFu);
   EXPECT_TRUE(Board().Flags().empty());
-  Board().SetDeviceBehind(kBus, sim::DeviceKind::Other);
+  Board().SetDeviceBehind(kBus, sim::DeviceKind::Other, {}, kBar0);
   EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0x10D38086u);
   Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac, 0xB0000004);
   EXPECT_EQ(RegisterRead32(PciConfigAddress(kBus << 8, 0)), 0x15338086u);
@@ -141,7 +142,7 @@ TEST_F(LanModelTest, BridgeLeadsToTheControllerSetBehindIt) {
 }
 
 TEST_F(LanModelTest, MacIsReadableWhileMemoryDecodes) {
-  Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac);
+  Board().SetDeviceBehind(kBus, sim::DeviceKind::I210, kMac, kBar0);
   const UINT32 command = PciConfigAddress(kBus << 8, 0x04);
   uint8_t byte = 0;
   // Decoding off: the range is not the controller's to answer.

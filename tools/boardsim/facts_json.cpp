@@ -1,7 +1,7 @@
 #include "tools/boardsim/facts_json.h"
 
-#include "driver/board_service.h"
 #include "sim/facts/board.h"
+#include "sim/facts/efi_guids.h"
 #include "sim/firmware/service_call.h"
 #include "sim/hex_text.h"
 
@@ -21,8 +21,6 @@ ordered_json FactsJson() {
   for (const facts::Riser &riser : facts::kRisers) {
     risers.push_back({{"id", riser.id}, {"name", riser.name}});
   }
-  // The interface under test is the driver's own public one.
-  const EFI_GUID boardService = BOARD_SERVICE_PROTOCOL_GUID_INIT;
   return {
       {"windows",
        {{"pci",
@@ -55,7 +53,7 @@ ordered_json FactsJson() {
         {"default_prompt", facts::kDefaultRiserPrompt},
         {"default_help", facts::kDefaultRiserHelp}}},
       {"slot_designations", facts::kSlotDesignations},
-      {"board_service_guid", FormatGuid(boardService)},
+      {"board_service_guid", FormatGuid(facts::efi::kBoardService)},
       {"keep_firmware_pci_location", facts::kKeepFirmwarePciLocation},
   };
 }

@@ -8,6 +8,7 @@
 #include "sim/outcome/outcome_json.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_json.h"
 #include "tools/boardsim/facts_json.h"
 
 namespace {
