@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "sim/hex_text.h"
+
 namespace sim {
 
 namespace {
@@ -24,6 +26,8 @@ constexpr std::pair<EFI_STATUS, const char *> kNames[] = {
 };
 
 }  // namespace
+
+std::string FormatStatus(EFI_STATUS status) { return Hex(status, 16); }
 
 const char *StatusName(EFI_STATUS status) {
   for (const auto &[value, name] : kNames) {

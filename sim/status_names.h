@@ -9,6 +9,8 @@
 
 namespace sim {
 
+// "0x800000000000000E": every status is written so, all sixteen digits.
+std::string FormatStatus(EFI_STATUS status);
 // "EFI_NOT_FOUND", or "unnamed status".
 const char *StatusName(EFI_STATUS status);
 // The status a name stands for; empty for a name outside the table.

@@ -19,10 +19,7 @@ using testsupport::ProgramRun;
 
 // A file of this process alone: test processes of this and of other build
 // trees run side by side and share the temporary directory.
-std::string ScratchPath(const std::string &name) {
-  return ::testing::TempDir() + "boardsim-" + std::to_string(getpid()) + "-" +
-         name;
-}
+using testsupport::ScratchPath;
 
 ProgramRun Boardsim(const std::string &arguments) {
   return testsupport::RunProgram(std::string(BOARDSIM_PATH) + " " + arguments);

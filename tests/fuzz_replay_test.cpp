@@ -2,12 +2,9 @@
 // scenario file the way the fuzzers write it (BOARD_FUZZ_SCENARIO), gives
 // boardsim --json the outcome the harness's boot had.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -15,15 +12,11 @@
 #include "sim/outcome/outcome_json.h"
 #include "sim/scenario/scenario_json.h"
 #include "tests/fuzz_input_files.h"
+#include "tests/program_run.h"
 
 namespace {
 
 using nlohmann::ordered_json;
-
-std::string ScratchPath(const std::string &name) {
-  return ::testing::TempDir() + "fuzz-replay-" + std::to_string(getpid()) +
-         "-" + name;
-}
 
 TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
   const std::string input =
@@ -44,18 +37,13 @@ TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
     EXPECT_EQ(message["opcode"], "0x00");
   }
 
-  const std::string scenarioPath = ScratchPath("scenario.json");
-  const std::string reportPath = ScratchPath("report.json");
+  const std::string scenarioPath = testsupport::ScratchPath("scenario.json");
   std::ofstream(scenarioPath) << sim::ScenarioJson(setup).dump(2) << '\n';
-  const std::string command = std::string(BOARDSIM_PATH) + " " + scenarioPath +
-                              " --json >" + reportPath;
-  const int status = std::system(command.c_str());
-  std::ifstream report(reportPath);
-  const std::string printed{std::istreambuf_iterator<char>(report), {}};
+  const testsupport::ProgramRun run = testsupport::RunProgram(
+      std::string(BOARDSIM_PATH) + " " + scenarioPath + " --json");
   std::remove(scenarioPath.c_str());
-  std::remove(reportPath.c_str());
-  ASSERT_EQ(status, 0) << command;
-  EXPECT_EQ(ordered_json::parse(printed), harness);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ordered_json::parse(run.out), harness);
 }
 
 }  // namespace

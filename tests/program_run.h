@@ -20,6 +20,13 @@ struct ProgramRun {
   std::string err;
 };
 
+// A file of this process alone under the test directory: test processes of
+// this and of other build trees run side by side and share it.
+inline std::string ScratchPath(const std::string &name) {
+  return ::testing::TempDir() + "boardcfg-" + std::to_string(getpid()) + "-" +
+         name;
+}
+
 inline std::string Slurp(const std::string &path) {
   std::ifstream file(path);
   return std::string(std::istreambuf_iterator<char>(file), {});
@@ -28,8 +35,7 @@ inline std::string Slurp(const std::string &path) {
 // commandLine is shell text; its standard error goes to a file of this
 // process alone, as test processes of several build trees run side by side.
 inline ProgramRun RunProgram(const std::string &commandLine) {
-  const std::string errPath = ::testing::TempDir() + "program-run-" +
-                              std::to_string(getpid()) + "-stderr";
+  const std::string errPath = ScratchPath("program-stderr");
   const std::string command = commandLine + " 2>" + errPath;
   ProgramRun run;
   FILE *pipe = popen(command.c_str(), "r");

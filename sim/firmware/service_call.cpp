@@ -1,7 +1,9 @@
 #include "sim/firmware/service_call.h"
 
 #include <cstdio>
+
 #include <cstring>
+#include "sim/status_names.h"
 
 namespace sim {
 
@@ -17,13 +19,6 @@ std::string FormatGuid(const EFI_GUID &guid) {
 
 bool SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-std::string FormatStatus(EFI_STATUS status) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%016llX",
-                static_cast<unsigned long long>(status));
-  return text;
 }
 
 std::string Describe(const ServiceCall &call) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/uefi.h"
+#include "sim/status_names.h"
 
 namespace sim {
 
@@ -28,7 +29,6 @@ struct ServiceCall {
 
 std::string FormatGuid(const EFI_GUID &guid);
 bool SameGuid(const EFI_GUID &a, const EFI_GUID &b);
-std::string FormatStatus(EFI_STATUS status);
 std::string Describe(const ServiceCall &call);
 
 }  // namespace sim

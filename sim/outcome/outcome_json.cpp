@@ -3,14 +3,13 @@
 #include "sim/hex_text.h"
 #include "sim/outcome/chipset_json.h"
 #include "sim/scenario/scenario_json.h"
+#include "sim/status_names.h"
 
 namespace sim {
 
 namespace {
 
 using nlohmann::ordered_json;
-
-std::string Status(EFI_STATUS status) { return Hex(status, 16); }
 
 ordered_json CallJson(const ServiceCall &call) {
   ordered_json args = ordered_json::array();
@@ -21,7 +20,7 @@ ordered_json CallJson(const ServiceCall &call) {
       {"service", call.service},
       {"caller", call.caller == Caller::Driver ? "driver" : "harness"},
       {"args", args},
-      {"status", Status(call.status)}};
+      {"status", FormatStatus(call.status)}};
   if (call.guid) {
     item["guid"] = FormatGuid(*call.guid);
   }
@@ -38,11 +37,11 @@ ordered_json BoardServiceJson(const BoardServiceAnswer &answer) {
   ordered_json entries = nullptr;
   if (answer.installed && !answer.exactBuffers) {
     entries = {{"0", answer.entry0},
-               {"1", Status(answer.entry1)},
+               {"1", FormatStatus(answer.entry1)},
                {"2", answer.entry2},
                {"3", presence(answer.entry3Null)},
                {"5", answer.entry5},
-               {"6", Status(answer.entry6)},
+               {"6", FormatStatus(answer.entry6)},
                {"7", presence(answer.entry7Null)}};
   }
   return {{"installed", answer.installed}, {"entries", entries}};
@@ -59,7 +58,7 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   }
   report["board"] = {{"pch_device_id", Hex(outcome.pchDeviceId, 4)},
                      {"strap_levels", straps}};
-  report["entry_status"] = Status(outcome.entryStatus);
+  report["entry_status"] = FormatStatus(outcome.entryStatus);
   report["board_service_at_entry"] = outcome.boardServiceAtEntry;
   report["smm_base"] = outcome.smmBase;
   report["smm_base_in_smm"] = outcome.smmBaseInSmm
@@ -74,14 +73,14 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
         {{"instance", read.instance},
          {"value_in", read.valueIn ? ordered_json(Hex(*read.valueIn, 4))
                                    : ordered_json(nullptr)},
-         {"status", Status(read.status)}});
+         {"status", FormatStatus(read.status)}});
   }
   report["slot_record_reads"] = reads;
   ordered_json deleted = ordered_json::array();
   for (const SlotRecordDeletion &deletion : outcome.slotRecordsDeleted) {
     deleted.push_back({{"position", deletion.position},
                        {"handle", Hex(deletion.handle, 4)},
-                       {"status", Status(deletion.status)}});
+                       {"status", FormatStatus(deletion.status)}});
   }
   report["slot_records_deleted"] = deleted;
 
@@ -112,7 +111,7 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   if (lan.asked) {
     report["board_service"] = BoardServiceJson(lan);
     report["lan"] = {
-        {"status", Status(lan.status)},
+        {"status", FormatStatus(lan.status)},
         {"first", HexBytes(lan.first.data(), lan.first.size())},
         {"second", HexBytes(lan.second.data(), lan.second.size())}};
   }

@@ -123,7 +123,7 @@ void Lan(std::ostream &out, const BootOutcome &outcome) {
 std::string OutcomeText(const BootOutcome &outcome) {
   std::ostringstream out;
   Board(out, outcome);
-  out << "Entry:       " << Hex(outcome.entryStatus, 16) << " ("
+  out << "Entry:       " << FormatStatus(outcome.entryStatus) << " ("
       << StatusName(outcome.entryStatus) << ")\n";
   out << "Riser:       " << static_cast<unsigned>(outcome.riserId) << " ("
       << facts::RiserName(outcome.riserId) << ")\n";

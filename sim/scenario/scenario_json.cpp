@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/hex_text.h"
+#include "sim/status_names.h"
 
 namespace sim {
 
@@ -52,7 +53,7 @@ ordered_json ScenarioJson(const BoardSetup &setup) {
   file["faults"] = ordered_json::array();
   for (const InjectedFault &fault : setup.faults) {
     file["faults"].push_back({{"service", fault.service},
-                              {"status", Hex(fault.status, 16)},
+                              {"status", FormatStatus(fault.status)},
                               {"call", fault.occurrence}});
   }
   file["configuration_tables"] = ordered_json::array();
