@@ -14,10 +14,14 @@
 
 #include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/scenario/board_setup.h"
 #include "sim/scenario/chipset_setup.h"
 #include "tools/boardlay/live_board.h"
 #include "tools/boardlay/window_file.h"
+
+// The boards of these tests are of the H series.
+inline constexpr facts::Series kH = facts::Series::H;
 
 namespace boardlaytest {
 

@@ -21,8 +21,6 @@ using boardlaytest::ScratchDirectory;
 using nlohmann::json;
 using testsupport::ProgramRun;
 
-constexpr facts::Series kH = facts::Series::H;
-
 class BoardlayProgram : public ::testing::Test {
  protected:
   BoardlayProgram() {

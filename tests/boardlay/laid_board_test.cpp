@@ -15,8 +15,6 @@ namespace {
 using boardlaytest::LaidBoard;
 using boardlaytest::ScratchDirectory;
 
-constexpr facts::Series kH = facts::Series::H;
-
 std::vector<uint8_t> FileBytes(const std::string &path) {
   std::vector<uint8_t> bytes(std::filesystem::file_size(path));
   std::ifstream(path, std::ios::binary)

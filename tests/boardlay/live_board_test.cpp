@@ -15,7 +15,6 @@ using boardlaytest::LaidBoard;
 using nlohmann::json;
 using sim::Hex;
 
-constexpr facts::Series kH = facts::Series::H;
 constexpr uint64_t kGppB0Dw0 = facts::PadDw0(kH, facts::kGppB0);
 constexpr facts::RegisterBits kGppB0LockTx =
     facts::PadLockTx(kH, facts::kGppB0);

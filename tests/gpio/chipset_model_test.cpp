@@ -5,7 +5,6 @@ namespace {
 
 using ChipsetModelTest = GpioTest;
 
-constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
 constexpr uint64_t kHGppB0Dw0 = 0xFD6E0790;
 
 TEST_F(ChipsetModelTest, LockRegistersIgnorePlainStores) {

@@ -19,6 +19,8 @@ inline constexpr uint16_t kHDeviceId = 0xA305;
 inline constexpr uint16_t kLpDeviceId = 0x9D84;
 inline constexpr uint16_t kUndetectedDeviceId = 0x1234;
 inline constexpr uint64_t kLpcDeviceIdAddress = 0xE00F8002;
+// GPP_B's TX-lock register on an H-series PCH (port 0x6E, offset 0x08C).
+inline constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
 
 class GpioTest : public ::testing::Test {
  protected:

@@ -4,8 +4,6 @@ namespace {
 
 using SidebandTest = GpioTest;
 
-constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
-
 // A message to H GPP_B's LockTx, port 0x6E offset 0x08C.
 EFI_STATUS SendToLockTx(UINT32 data, UINT8 *response, INT32 opcode = 0x13) {
   return SendSidebandMessage(0x6E, 0x08C, &data, response, opcode);
