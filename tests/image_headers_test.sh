@@ -28,5 +28,19 @@ refuse "entry point set" '^AddressOfEntryPoint[[:space:]]+0+$'
 expect "no import table" '^Entry 1 0+ 0+ Import Directory'
 refuse "base-relocation directory present" '^Entry 5 0+ 0+ Base Relocation'
 refuse "no static constructors" '\.CRT'
+# What lets a DXE core with memory protection map the image: sections on
+# page boundaries, code read-only and data non-executable; a preferred base
+# of 0, as the firmware's own images have, so the loader places it at once.
+expect "4 KiB section alignment" '^SectionAlignment[[:space:]]+00001000$'
+expect "preferred base 0" '^ImageBase[[:space:]]+0+$'
+expect "NX-compatible" 'NX_COMPAT'
+sections=$(objdump -h "$image")
+writable_code=$(awk '/^ *[0-9]+ / { name = $2; next }
+  /CODE/ && !/READONLY/ { print name }' <<<"$sections")
+if [[ -z "$writable_code" ]]; then
+  echo "ok: no section both writable and executable"
+else
+  echo "FAIL: writable and executable: $writable_code"; failures=$((failures + 1))
+fi
 echo "$failures failed"
 [[ $failures -eq 0 ]]
