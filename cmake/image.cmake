@@ -21,6 +21,8 @@ target_compile_options(BoardConfigDxe PRIVATE
 set_target_properties(BoardConfigDxe PROPERTIES SUFFIX .efi LINK_FLAGS
   "/nologo /WX /subsystem:efi_boot_service_driver /entry:DriverEntry /nodefaultlib /opt:ref /opt:icf /debug:none /driver /align:4096 /filealign:32 /base:0 /merge:.rdata=.text")
 
+include(${PROJECT_SOURCE_DIR}/cmake/firmware-file.cmake)
+
 # Test-only EFI programs for the firmware harness, built the same way.
 if(EXISTS ${PROJECT_SOURCE_DIR}/firmware-tests/CMakeLists.txt)
   add_subdirectory(firmware-tests)
