@@ -1,9 +1,9 @@
 # The shipped firmware file: BoardConfigDxe.ffs, a DXE driver file holding
 # the dependency expression, the image byte for byte and its name, built
 # with EDK2's own GenDepex, GenSec and GenFfs (tools/ensure-basetools.sh).
-# The file GUID and the dependency expression are written here once; the
-# integration files a platform adds (integration/*.in) are made from them.
-set(BOARDCFG_FILE_GUID EE004913-32A0-49F1-BAB8-D6B172F11AC6)
+# The dependency expression is written here once, the file GUID once in
+# cmake/firmware.cmake; the integration files a platform adds
+# (integration/*.in) are made from them.
 # The entry needs only the DXE core's own services (protocol installation,
 # events, protocol notification, LocateProtocol), and the driver's
 # notifications must be registered before the services they watch are

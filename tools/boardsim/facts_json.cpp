@@ -1,5 +1,6 @@
 #include "tools/boardsim/facts_json.h"
 
+#include "driver_file.h"
 #include "sim/facts/board.h"
 #include "sim/facts/efi_guids.h"
 #include "sim/firmware/service_call.h"
@@ -55,6 +56,7 @@ ordered_json FactsJson() {
       {"slot_designations", facts::kSlotDesignations},
       {"board_service_guid", FormatGuid(facts::efi::kBoardService)},
       {"keep_firmware_pci_location", facts::kKeepFirmwarePciLocation},
+      {"driver_file_guid", BOARDCFG_DRIVER_FILE_GUID_TEXT},
   };
 }
 
