@@ -3,7 +3,9 @@
 # with EDK2's own GenDepex, GenSec and GenFfs (tools/ensure-basetools.sh).
 # The dependency expression is written here once, the file GUID once in
 # cmake/firmware.cmake; the integration files a platform adds
-# (integration/*.in) are made from them.
+# (integration/*.in) are made from them. boardcfg_firmware_file, below,
+# makes the file; the firmware stage's companion is made the same way
+# (firmware-tests/CMakeLists.txt).
 # The entry needs only the DXE core's own services (protocol installation,
 # events, protocol notification, LocateProtocol), and the driver's
 # notifications must be registered before the services they watch are
@@ -20,28 +22,50 @@ if(NOT basetoolsStatus EQUAL 0)
 endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-set(sections ${CMAKE_BINARY_DIR}/sections)
-set(image ${CMAKE_BINARY_DIR}/BoardConfigDxe.efi)
-add_custom_command(
-  OUTPUT ${CMAKE_BINARY_DIR}/BoardConfigDxe.ffs ${CMAKE_BINARY_DIR}/BoardConfigDxe.depex
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${sections}
-  COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${BASETOOLS}/Python
-          ${Python3_EXECUTABLE} ${BASETOOLS}/Python/AutoGen/GenDepex.py -q
-          -t DXE_DRIVER -e "${BOARDCFG_DEPEX}"
-          -o ${CMAKE_BINARY_DIR}/BoardConfigDxe.depex
-  COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_DXE_DEPEX
-          -o ${sections}/depex.sec ${CMAKE_BINARY_DIR}/BoardConfigDxe.depex
-  COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_PE32 -o ${sections}/pe32.sec ${image}
-  COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_USER_INTERFACE
-          -n BoardConfigDxe -o ${sections}/ui.sec
-  COMMAND ${BASETOOLS}/bin/GenFfs -t EFI_FV_FILETYPE_DRIVER -g ${BOARDCFG_FILE_GUID}
-          -o ${CMAKE_BINARY_DIR}/BoardConfigDxe.ffs
-          -i ${sections}/depex.sec -i ${sections}/pe32.sec -i ${sections}/ui.sec
-  DEPENDS BoardConfigDxe
-  COMMENT "Firmware file BoardConfigDxe.ffs (file GUID ${BOARDCFG_FILE_GUID})"
-  VERBATIM)
-add_custom_target(BoardConfigDxeFile ALL
-  DEPENDS ${CMAKE_BINARY_DIR}/BoardConfigDxe.ffs)
+# boardcfg_firmware_file(<program> GUID <file GUID> DEPEX <expression>)
+# makes <program>.ffs beside the program's image: a DXE driver file
+# (EFI_FV_FILETYPE_DRIVER) under the file GUID holding the dependency
+# expression, the image byte for byte and the program's name, in that
+# order; and <program>.depex, the expression as GenDepex writes it. The
+# expression is in EDK2's words (TRUE, AND, OR, NOT, ...) with each GUID in
+# registry format. The target is <program>File.
+function(boardcfg_firmware_file program)
+  cmake_parse_arguments(PARSE_ARGV 1 file "" "GUID;DEPEX" "")
+  if(NOT file_GUID OR NOT file_DEPEX OR file_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "boardcfg_firmware_file(${program}): GUID and DEPEX, nothing else")
+  endif()
+  set(hex4 "[0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]")
+  string(REGEX MATCHALL "${hex4}${hex4}-${hex4}-${hex4}-${hex4}-${hex4}${hex4}${hex4}"
+         guids "${file_DEPEX}")
+  set(expression "${file_DEPEX}")
+  foreach(guid IN LISTS guids)
+    boardcfg_guid_initializer(initializer ${guid})
+    string(REPLACE ${guid} "${initializer}" expression "${expression}")
+  endforeach()
+
+  set(ffs ${CMAKE_BINARY_DIR}/${program}.ffs)
+  set(depex ${CMAKE_BINARY_DIR}/${program}.depex)
+  set(sections ${CMAKE_BINARY_DIR}/sections/${program})
+  add_custom_command(
+    OUTPUT ${ffs} ${depex}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${sections}
+    COMMAND ${CMAKE_COMMAND} -E env PYTHONPATH=${BASETOOLS}/Python
+            ${Python3_EXECUTABLE} ${BASETOOLS}/Python/AutoGen/GenDepex.py -q
+            -t DXE_DRIVER -e "${expression}" -o ${depex}
+    COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_DXE_DEPEX -o ${sections}/depex.sec ${depex}
+    COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_PE32 -o ${sections}/pe32.sec
+            $<TARGET_FILE:${program}>
+    COMMAND ${BASETOOLS}/bin/GenSec -s EFI_SECTION_USER_INTERFACE
+            -n ${program} -o ${sections}/ui.sec
+    COMMAND ${BASETOOLS}/bin/GenFfs -t EFI_FV_FILETYPE_DRIVER -g ${file_GUID} -o ${ffs}
+            -i ${sections}/depex.sec -i ${sections}/pe32.sec -i ${sections}/ui.sec
+    DEPENDS ${program}
+    COMMENT "Firmware file ${program}.ffs (file GUID ${file_GUID}, dependency ${file_DEPEX})"
+    VERBATIM)
+  add_custom_target(${program}File ALL DEPENDS ${ffs})
+endfunction()
+
+boardcfg_firmware_file(BoardConfigDxe GUID ${BOARDCFG_FILE_GUID} DEPEX ${BOARDCFG_DEPEX})
 
 # What a platform team takes (build/efi/integration/): the module
 # description, the FDF lines, the image, its dependency expression and the
@@ -59,6 +83,7 @@ string(REPLACE "#include \"platform/uefi.h\""
        header "${header}")
 file(WRITE ${integration}/board_service.h "${header}")
 add_custom_command(TARGET BoardConfigDxeFile POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy ${image} ${CMAKE_BINARY_DIR}/BoardConfigDxe.depex
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/BoardConfigDxe.efi
+          ${CMAKE_BINARY_DIR}/BoardConfigDxe.depex
           ${integration}/
   VERBATIM)
