@@ -26,7 +26,7 @@ host: prerequisites
 
 image: prerequisites
 	@cmake --preset efi >/dev/null
-	@cmake --build --preset efi
+	@cmake --build --preset efi -j$$(nproc)
 
 # Host suites, the image's headers, boardsim on its scenarios, and the
 # firmware stage (the image in OVMF under QEMU); then the host suites again

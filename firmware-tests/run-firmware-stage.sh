@@ -22,7 +22,7 @@ ovmf=/usr/share/OVMF
   { echo "run-firmware-stage: prerequisites missing" >&2; exit 1; }
 
 # Scenario paths stay relative to the caller's directory.
-(cd "$repo" && cmake --preset efi >/dev/null && cmake --build --preset efi >/dev/null) ||
+(cd "$repo" && cmake --preset efi >/dev/null && cmake --build --preset efi -j"$(nproc)" >/dev/null) ||
   { echo "run-firmware-stage: the efi build failed" >&2; exit 1; }
 for tool in boardsim boardlay; do
   [[ -x $repo/build/host/$tool ]] ||
