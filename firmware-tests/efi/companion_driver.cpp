@@ -8,6 +8,7 @@
 // diagnostics that tell the stage's runs apart.
 #include "firmware-tests/efi/bridge_location.h"
 #include "firmware-tests/efi/chipset_windows.h"
+#include "firmware-tests/efi/driver_image.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/firmware_smbios.h"
 #include "firmware-tests/efi/setup_string_recorder.h"
@@ -25,17 +26,17 @@ EFI_BOOT_SERVICES *Boot;
 DriverImageSpan LocateDriverImage() {
   DriverImageSpan span = {0, 0};
   TextLine line;
-  EFI_LOADED_IMAGE_PROTOCOL *driver =
-      FindLoadedImage(Boot, "BoardConfigDxe.efi", nullptr);
+  const DriverImage driver = FindDriverImage(Boot);
   LineStart(line, "driver-image found=");
-  LineDecimal(line, driver != nullptr ? 1 : 0);
-  if (driver != nullptr) {
-    span.start = reinterpret_cast<UINTN>(driver->ImageBase);
-    span.end = span.start + driver->ImageSize;
+  LineDecimal(line, driver.image != nullptr ? 1 : 0);
+  if (driver.image != nullptr) {
+    span.start = reinterpret_cast<UINTN>(driver.image->ImageBase);
+    span.end = span.start + driver.image->ImageSize;
     LineText(line, " base=");
     LineHex(line, span.start);
     LineText(line, " size=");
-    LineHex(line, driver->ImageSize);
+    LineHex(line, driver.image->ImageSize);
+    LineDriverImageOrigin(line, driver);
   }
   Record(line);
 

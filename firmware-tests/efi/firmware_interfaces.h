@@ -21,7 +21,6 @@ inline constexpr EFI_GUID kSmbiosProtocolGuid = {
     0xCB36,
     0x4940,
     {0x94, 0x7E, 0xB9, 0xB3, 0x9F, 0x4A, 0xFA, 0xF7}};
-
 // Record of what the companion did, published so that the checker can print
 // it once the console is connected (the companion runs before that).
 inline constexpr EFI_GUID kStageLogProtocolGuid = {
@@ -54,6 +53,8 @@ typedef struct {
 
 inline constexpr UINT8 kMediaDevicePath = 0x04;
 inline constexpr UINT8 kMediaFilePathSubType = 0x04;
+// A file in a firmware volume, named by its GUID (MEDIA_FW_VOL_FILEPATH).
+inline constexpr UINT8 kMediaFvFileSubType = 0x06;
 inline constexpr UINT8 kEndDevicePath = 0x7F;
 
 typedef struct {

@@ -1,8 +1,10 @@
-// Test-only EFI application run from the firmware shell after the boot
-// manager has loaded BoardConfigDxe and the companion. It finds the board
+// Test-only EFI application run from the firmware shell after BoardConfigDxe
+// and the companion were loaded (by the boot manager from Driver####
+// options, or by the DXE core from a firmware volume). It finds the board
 // service as any other driver would, calls its entries and prints one
 // "BOARDCHECK" line per fact, then the companion's log as "BOARDSTAGE" lines.
 #include "driver/board_service.h"
+#include "firmware-tests/efi/driver_image.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/text_line.h"
 #include "sim/facts/board.h"
@@ -20,19 +22,21 @@ EFI_BOOT_SERVICES *Boot;
 
 VOID Say(TextLine &line) { LineEmit(line, System); }
 
+// How the driver was loaded shows at the end: from=file (a Driver####
+// option) or from=fv-file (dispatched from a firmware volume).
 VOID ReportDriverImage() {
   TextLine line;
-  EFI_LOADED_IMAGE_PROTOCOL *driver =
-      FindLoadedImage(Boot, "BoardConfigDxe.efi", nullptr);
+  const DriverImage driver = FindDriverImage(Boot);
   LineStart(line, "BOARDCHECK driver-image loaded=");
-  LineDecimal(line, driver != nullptr ? 1 : 0);
-  if (driver != nullptr) {
+  LineDecimal(line, driver.image != nullptr ? 1 : 0);
+  if (driver.image != nullptr) {
     LineText(line, " base=");
-    LineHex(line, reinterpret_cast<UINTN>(driver->ImageBase));
+    LineHex(line, reinterpret_cast<UINTN>(driver.image->ImageBase));
     LineText(line, " size=");
-    LineHex(line, driver->ImageSize);
+    LineHex(line, driver.image->ImageSize);
     LineText(line, " path=");
-    LineWide(line, ImageFileName(driver));
+    LineDriverImagePath(line, driver);
+    LineDriverImageOrigin(line, driver);
   }
   Say(line);
 }

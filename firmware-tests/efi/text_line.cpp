@@ -11,52 +11,12 @@ VOID Put(TextLine &line, CHAR8 c) {
   line.text[line.length] = 0;
 }
 
-CHAR16 Lower(CHAR16 c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<CHAR16>(c - 'A' + 'a') : c;
-}
-
-UINTN NodeLength(const EFI_DEVICE_PATH_PROTOCOL *node) {
-  return static_cast<UINTN>(node->Length[0]) |
-         (static_cast<UINTN>(node->Length[1]) << 8);
-}
-
-// Last file-path node of a device path, or null.
-const CHAR16 *LastFilePathText(const EFI_DEVICE_PATH_PROTOCOL *node) {
-  const CHAR16 *found = nullptr;
-  while (node != nullptr && node->Type != kEndDevicePath) {
-    const UINTN length = NodeLength(node);
-    if (length < sizeof(EFI_DEVICE_PATH_PROTOCOL)) {
-      break;
-    }
-    if (node->Type == kMediaDevicePath &&
-        node->SubType == kMediaFilePathSubType) {
-      found = reinterpret_cast<const CHAR16 *>(node + 1);
-    }
-    node = reinterpret_cast<const EFI_DEVICE_PATH_PROTOCOL *>(
-        reinterpret_cast<const UINT8 *>(node) + length);
+// Uppercase, zero-padded to digits, as GUIDs are written.
+VOID PutHexDigits(TextLine &line, UINT64 value, int digits) {
+  static const CHAR8 kDigits[] = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) {
+    Put(line, kDigits[(value >> shift) & 0xF]);
   }
-  return found;
-}
-
-BOOLEAN EndsWith(const CHAR16 *path, const CHAR8 *name) {
-  UINTN pathLength = 0;
-  while (path[pathLength] != 0) {
-    ++pathLength;
-  }
-  UINTN nameLength = 0;
-  while (name[nameLength] != 0) {
-    ++nameLength;
-  }
-  if (nameLength > pathLength) {
-    return FALSE;
-  }
-  const CHAR16 *tail = path + pathLength - nameLength;
-  for (UINTN i = 0; i < nameLength; ++i) {
-    if (Lower(tail[i]) != Lower(static_cast<CHAR16>(name[i]))) {
-      return FALSE;
-    }
-  }
-  return TRUE;
 }
 
 }  // namespace
@@ -105,6 +65,21 @@ VOID LineBytes(TextLine &line, const UINT8 *bytes, UINTN count) {
   }
 }
 
+VOID LineGuid(TextLine &line, const EFI_GUID &guid) {
+  PutHexDigits(line, guid.Data1, 8);
+  Put(line, '-');
+  PutHexDigits(line, guid.Data2, 4);
+  Put(line, '-');
+  PutHexDigits(line, guid.Data3, 4);
+  Put(line, '-');
+  for (UINTN i = 0; i < 8; ++i) {
+    if (i == 2) {
+      Put(line, '-');
+    }
+    PutHexDigits(line, guid.Data4[i], 2);
+  }
+}
+
 VOID LineWide(TextLine &line, const CHAR16 *text) {
   for (; text != nullptr && *text != 0; ++text) {
     Put(line, *text < 0x80 ? static_cast<CHAR8>(*text) : '?');
@@ -134,39 +109,4 @@ BOOLEAN TextEqual(const CHAR8 *a, const CHAR8 *b) {
     ++b;
   }
   return *a == *b;
-}
-
-EFI_LOADED_IMAGE_PROTOCOL *FindLoadedImage(EFI_BOOT_SERVICES *boot,
-                                           const CHAR8 *name,
-                                           EFI_HANDLE *handle) {
-  UINTN count = 0;
-  EFI_HANDLE *handles = nullptr;
-  if (EFI_ERROR(LocateHandleBufferOf(boot)(ByProtocol,
-                                           GuidArg(kLoadedImageProtocolGuid),
-                                           nullptr, &count, &handles))) {
-    return nullptr;
-  }
-  EFI_LOADED_IMAGE_PROTOCOL *found = nullptr;
-  for (UINTN i = 0; i < count && found == nullptr; ++i) {
-    EFI_LOADED_IMAGE_PROTOCOL *image = nullptr;
-    if (EFI_ERROR(boot->HandleProtocol(handles[i],
-                                       GuidArg(kLoadedImageProtocolGuid),
-                                       reinterpret_cast<VOID **>(&image))) ||
-        image == nullptr) {
-      continue;
-    }
-    const CHAR16 *path = LastFilePathText(image->FilePath);
-    if (path != nullptr && EndsWith(path, name)) {
-      found = image;
-      if (handle != nullptr) {
-        *handle = handles[i];
-      }
-    }
-  }
-  boot->FreePool(handles);
-  return found;
-}
-
-const CHAR16 *ImageFileName(const EFI_LOADED_IMAGE_PROTOCOL *image) {
-  return image == nullptr ? nullptr : LastFilePathText(image->FilePath);
 }
