@@ -5,7 +5,8 @@ FIRMWARE_PREREQUISITES := \
   "qemu-system-x86_64 qemu-system-x86" \
   "$(OVMF)/OVMF_CODE_4M.fd ovmf" \
   "$(OVMF)/OVMF_CODE_4M.secboot.fd ovmf" \
-  "python3 python3"
+  "python3 python3" \
+  "UEFIExtract uefitool-cli"
 # libFuzzer's runtime for the boot fuzzers.
 FUZZ_PREREQUISITES := \
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
@@ -72,11 +73,15 @@ coverage: prerequisites
 run: host
 	@build/host/boardsim $(SCENARIO)
 
-# The firmware stage: the image booted in OVMF by the firmware's boot manager
-# on every scenario (examples/ and firmware-tests/scenarios/), or on
-# SCENARIO=file alone, each compared with boardsim's outcome.
+# The firmware stage: the image in OVMF on every scenario (examples/ and
+# firmware-tests/scenarios/), or on SCENARIO=file alone, each compared with
+# boardsim's outcome. LOAD=fv (the default): the DXE core dispatches the
+# driver from the firmware volume, in OVMF with and without SMM;
+# LOAD=driver-option: the boot manager loads it as a Driver#### option.
+LOAD ?= fv
 boot: host image
-	@firmware-tests/run-firmware-stage.sh $(SCENARIO)
+	@firmware-tests/run-firmware-stage.sh $(SCENARIO) \
+	  $(if $(filter fv firmware-volume,$(LOAD)),--load-path firmware-volume --also-in plain --also-in smm,--load-path $(LOAD))
 
 size: image
 	@tools/size-report.sh

@@ -28,6 +28,18 @@ UINT64 Bar2(UINTN device) {
          RegisterRead32(ConfigAddress(device, kBar2LowOffset));
 }
 
+VOID RecordBar2(const CHAR8 *prefix, UINTN device) {
+  TextLine line;
+  LineStart(line, prefix);
+  LineHex(line, device);
+  LineText(line, " bar2=");
+  LineHex(line, Bar2(device));
+  Record(line);
+}
+
+UINTN MovedDevices[2];
+UINTN MovedCount;
+
 }  // namespace
 
 VOID MoveChipsetWindows() {
@@ -37,6 +49,8 @@ VOID MoveChipsetWindows() {
         kIvshmemIds) {
       continue;
     }
+    // Where PCI enumeration put it (0 before enumeration).
+    RecordBar2("shared-memory device=", device);
     const UINTN command = ConfigAddress(device, facts::kPciCommandOffset);
     const UINT16 enabled = RegisterRead16(command);
     RegisterWrite16(command, enabled & ~kMemorySpaceEnable);
@@ -44,16 +58,30 @@ VOID MoveChipsetWindows() {
                     static_cast<UINT32>(kChipsetWindows[moved]));
     RegisterWrite32(ConfigAddress(device, kBar2HighOffset), 0);
     RegisterWrite16(command, enabled | kMemorySpaceEnable);
-    TextLine line;
-    LineStart(line, "chipset-window device=");
-    LineHex(line, device);
-    LineText(line, " bar2=");
-    LineHex(line, Bar2(device));
-    Record(line);
-    ++moved;
+    RecordBar2("chipset-window device=", device);
+    MovedDevices[moved++] = device;
   }
+  MovedCount = moved;
   TextLine line;
   LineStart(line, "chipset-windows moved=");
   LineDecimal(line, moved);
+  Record(line);
+}
+
+VOID ReportWindowsHeld(const CHAR8 *when) {
+  UINTN held = 0;
+  for (UINTN i = 0; i < MovedCount; ++i) {
+    // The address without the BAR's type bits.
+    if ((Bar2(MovedDevices[i]) & ~UINT64{0xF}) == kChipsetWindows[i]) {
+      ++held;
+    }
+  }
+  TextLine line;
+  LineStart(line, "windows-held at=");
+  LineText(line, when);
+  LineText(line, " count=");
+  LineDecimal(line, held);
+  LineText(line, " of=");
+  LineDecimal(line, MovedCount);
   Record(line);
 }

@@ -12,4 +12,7 @@
 // stage) nothing is moved.
 VOID MoveChipsetWindows();
 
+// Logs how many of the moved BARs still point at their windows.
+VOID ReportWindowsHeld(const CHAR8 *when);
+
 #endif

@@ -1,11 +1,16 @@
-// Test-only boot-service driver loaded right after BoardConfigDxe. It plays
-// the board firmware around the driver: it moves a laid-out board into the
-// chipset windows (chipset_windows), serves SMBIOS records on top of the
-// firmware's own SMBIOS protocol (slot_records, smbios_record_service),
-// records every Setup string replacement (setup_string_recorder) and names
-// the two LAN bridges (bridge_location). Everything it does is kept in a log
-// that the checker prints later (stage_log). This file is its entry and the
-// diagnostics that tell the stage's runs apart.
+// Test-only boot-service driver that runs after BoardConfigDxe: loaded by
+// the boot manager right after it (Driver#### options), or dispatched by
+// the DXE core after it installed its board service (a firmware volume).
+// It plays the board firmware around the driver: it moves a laid-out board
+// into the chipset windows (chipset_windows), serves SMBIOS records on top
+// of the firmware's own SMBIOS protocol (slot_records,
+// smbios_record_service), records every Setup string replacement
+// (setup_string_recorder) and names the two LAN bridges (bridge_location),
+// all once PCI enumeration is complete (after_pci_enumeration). Everything
+// it does is kept in a log that the checker prints later (stage_log). This
+// file is its entry, its steps and the diagnostics that tell the stage's
+// runs apart.
+#include "firmware-tests/efi/after_pci_enumeration.h"
 #include "firmware-tests/efi/bridge_location.h"
 #include "firmware-tests/efi/chipset_windows.h"
 #include "firmware-tests/efi/driver_image.h"
@@ -20,6 +25,8 @@
 namespace {
 
 EFI_BOOT_SERVICES *Boot;
+EFI_HANDLE Image;
+DriverImageSpan Driver;
 
 // Also shows whether the driver installed its service before any of the
 // outside services it waits for exists.
@@ -70,11 +77,14 @@ VOID ReportSmmBase() {
   Record(line);
 }
 
+// Ready-to-boot is when the driver drives GPP_B0: the windows must still
+// hold then.
 VOID EFIAPI OnReadyToBoot(EFI_EVENT event, VOID *) {
   Boot->CloseEvent(event);
   TextLine line;
   LineStart(line, "ready-to-boot signalled");
   Record(line);
+  ReportWindowsHeld("ready-to-boot");
 }
 
 VOID WatchReadyToBoot() {
@@ -90,8 +100,8 @@ VOID WatchReadyToBoot() {
 
 VOID InstallService(const EFI_GUID &guid, VOID *service, const CHAR8 *name) {
   EFI_HANDLE handle = nullptr;
-  // The driver's notification runs inside this call: the entry runs below
-  // TPL_CALLBACK, so the firmware dispatches it as the call returns.
+  // The step runs at TPL_CALLBACK: the driver's notification, queued at
+  // that level, runs after the step and before the next one.
   const EFI_STATUS status = Boot->InstallProtocolInterface(
       &handle, GuidArg(guid), EFI_NATIVE_INTERFACE, service);
   TextLine line;
@@ -102,11 +112,43 @@ VOID InstallService(const EFI_GUID &guid, VOID *service, const CHAR8 *name) {
   Record(line);
 }
 
+// The driver touches hardware only from the notifications that the
+// services' installations trigger: the board, the companion's records and
+// the bridge names are in place before the first.
+BOOLEAN LayOutBoardThenInstallSmbiosRecords() {
+  MoveChipsetWindows();
+  if (EFI_ERROR(LocateFirmwareSmbios(Boot))) {
+    return FALSE;  // stays loaded so the checker can print why
+  }
+  AddSlotRecords(Image);
+  TakeOverBridgeLocation(Boot, Driver);
+  InstallService(facts::efi::kSmbiosRecordService,
+                 SmbiosRecordServiceInterface(Boot), "smbios-record-service");
+  return TRUE;
+}
+
+BOOLEAN InstallSetupStrings() {
+  InstallService(facts::efi::kSetupStringService,
+                 SetupStringRecorderInterface(), "setup-string-service");
+  return TRUE;
+}
+
+BOOLEAN Done() {
+  TextLine line;
+  LineStart(line, "companion done");
+  Record(line);
+  return TRUE;
+}
+
+constexpr CompanionStep kSteps[] = {LayOutBoardThenInstallSmbiosRecords,
+                                    InstallSetupStrings, Done};
+
 }  // namespace
 
 extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
                                             EFI_SYSTEM_TABLE *system) {
   Boot = system->BootServices;
+  Image = image;
 
   EFI_STATUS status = PublishStageLog(system);
   if (EFI_ERROR(status)) {
@@ -116,27 +158,9 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
   LineStart(line, "companion start");
   Record(line);
 
-  // Before any service is installed: the driver touches hardware only from
-  // the notifications those installations trigger.
-  MoveChipsetWindows();
-  const DriverImageSpan driver = LocateDriverImage();
+  Driver = LocateDriverImage();
   ReportSmmBase();
-
-  if (EFI_ERROR(LocateFirmwareSmbios(Boot))) {
-    return EFI_SUCCESS;  // stays loaded so the checker can print why
-  }
-  AddSlotRecords(image);
-  TakeOverBridgeLocation(Boot, driver);
-  SmbiosRecordService *smbiosRecords = SmbiosRecordServiceInterface(Boot);
-  SetupStringService *setupStrings = SetupStringRecorderInterface();
   WatchReadyToBoot();
-
-  InstallService(facts::efi::kSmbiosRecordService, smbiosRecords,
-                 "smbios-record-service");
-  InstallService(facts::efi::kSetupStringService, setupStrings,
-                 "setup-string-service");
-
-  LineStart(line, "companion done");
-  Record(line);
+  RunAfterPciEnumeration(Boot, kSteps, sizeof(kSteps) / sizeof(kSteps[0]));
   return EFI_SUCCESS;
 }

@@ -1,6 +1,7 @@
 // Standard UEFI and PI interfaces that the test programs use beyond what the
 // driver itself declares: console output, loaded images, device paths, the
-// firmware's SMBIOS protocol and the PCD database's Get32 slot.
+// end of PCI enumeration, the firmware's SMBIOS protocol and the PCD
+// database's Get32 slot.
 #ifndef BOARDCFG_FIRMWARE_TESTS_FIRMWARE_INTERFACES_H
 #define BOARDCFG_FIRMWARE_TESTS_FIRMWARE_INTERFACES_H
 
@@ -21,6 +22,14 @@ inline constexpr EFI_GUID kSmbiosProtocolGuid = {
     0xCB36,
     0x4940,
     {0x94, 0x7E, 0xB9, 0xB3, 0x9F, 0x4A, 0xFA, 0xF7}};
+// Installed (with no interface) once the PCI bus driver has assigned the
+// resources of every device under a host bridge.
+inline constexpr EFI_GUID kPciEnumerationCompleteProtocolGuid = {
+    0x30CFE3E7,
+    0x3DE1,
+    0x4586,
+    {0xBE, 0x20, 0xDE, 0xAB, 0xA1, 0xB3, 0xB7, 0x93}};
+
 // Record of what the companion did, published so that the checker can print
 // it once the console is connected (the companion runs before that).
 inline constexpr EFI_GUID kStageLogProtocolGuid = {

@@ -62,6 +62,7 @@ class Facts:
         self.setup_form = raw["setup"]["form"]
         self.bridge_keys = {str(port["key"]): port["bridge"] for port in raw["lan_ports"]}
         self.keep_firmware_pci_location = raw["keep_firmware_pci_location"]
+        self.driver_file_guid = raw["driver_file_guid"].upper()
 
     @classmethod
     def load(cls):

@@ -1,12 +1,13 @@
 """The serial console of a boot: the sections startup.nsh marks, the
 checker's BOARDCHECK lines, the companion's log (BOARDSTAGE lines), and the
-shell's `dh` and `smbiosview -t 9` listings."""
+shell's `dh`, `dh -p LoadedImage -v` and `smbiosview -t 9` listings."""
 
 import re
+from dataclasses import dataclass
 from pathlib import Path
 
-from .firmware import SECTION_MARKER
-
+# The line `echo SECTION_MARKER name` in startup.nsh starts each part.
+SECTION_MARKER = "BOARDSTAGE-SECTION"
 ANSI = re.compile(r"\x1b\[[0-9;=?]*[A-Za-z]")
 FIELD = re.compile(r"(\S+?)=(\S+)")
 
@@ -80,14 +81,53 @@ class CompanionLog:
         return sum(len(line.encode("latin-1")) + 1 for line in self.lines)
 
 
-def dh_handles(lines, wanted):
-    """Handle numbers (hex text) of the `dh` lines that contain wanted."""
-    handles = []
+def dh_entries(lines):
+    """(handle number as hex text, what follows its colon) of each `dh` line
+    that starts a handle."""
     for line in lines:
         handle, colon, rest = line.partition(":")
-        if colon and re.fullmatch(r"\s*[0-9A-Fa-f]+", handle) and wanted.upper() in rest.upper():
-            handles.append(handle.strip())
-    return handles
+        if colon and re.fullmatch(r"\s*[0-9A-Fa-f]+", handle):
+            yield handle.strip(), rest
+
+
+def dh_handles(lines, wanted):
+    """Handle numbers (hex text) of the `dh` lines that contain wanted."""
+    return [handle for handle, rest in dh_entries(lines) if wanted.upper() in rest.upper()]
+
+
+def dh_carriers(lines, protocol):
+    """Handle numbers (hex text) of the `dh` lines that list the protocol, by
+    the name dh gives it, as a word of its own."""
+    word = re.compile(r"(?:^|\s)%s(?:[\s(]|$)" % re.escape(protocol))
+    return [handle for handle, rest in dh_entries(lines) if word.search(rest)]
+
+
+@dataclass
+class LoadedImage:
+    handle: str  # hex text, as dh prints it
+    name: str  # the image's name: its file's user-interface section
+    file_path: str  # the loaded image's FilePath, e.g. FvFile(GUID)
+    device_path: str  # the image's whole device path, when dh shows one
+
+
+def loaded_images(lines):
+    """`dh -p LoadedImage -v`: one record per loaded image. Each starts with
+    `HANDLE: ImageDevicePath(ADDRESS)   PATH LoadedImage(ADDRESS)   Name...: NAME`
+    (no device path for the DXE core) and lists `FilePath......: PATH`."""
+    images = []
+    for line in lines:
+        start = re.match(r"^\s*([0-9A-Fa-f]+): (.*)$", line)
+        if start and "LoadedImage(" in start.group(2):
+            rest = start.group(2)
+            name = re.search(r"Name\.+: (.*?)\s*$", rest)
+            device = re.search(r"ImageDevicePath\([0-9A-Fa-f]+\)\s+(\S+)", rest)
+            images.append(LoadedImage(start.group(1).upper(), name.group(1) if name else "",
+                                      "", device.group(1) if device else ""))
+            continue
+        file_path = re.match(r"^\s+FilePath\.+: (.*?)\s*$", line)
+        if file_path and images and not images[-1].file_path:
+            images[-1].file_path = file_path.group(1)
+    return images
 
 
 def slot_designations(lines):
@@ -115,4 +155,5 @@ class BootConsole:
         self.checker = CheckerReport(checker)
         self.companion = CompanionLog(checker)
         self.dh = self.parts.get("dh", [])
+        self.images = loaded_images(self.parts.get("images", []))
         self.slots = slot_designations(self.parts.get("smbiosview", []))

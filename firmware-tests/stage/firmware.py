@@ -1,12 +1,20 @@
 """What a boot in OVMF is made of: the firmware variant (plain or SMM), the
-way the driver is loaded, and the three EFI programs on the boot disk."""
+way the driver is loaded (LOAD_PATHS), and the EFI programs on the boot
+disk."""
 
 import re
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from .boardsim import REPO
+from .console import SECTION_MARKER, dh_handles
+
 OVMF = Path("/usr/share/OVMF")
 VARS_TEMPLATE = OVMF / "OVMF_VARS_4M.fd"
+BUILT = REPO / "build" / "efi"
+# OVMF's code images with the driver's and the companion's files in the DXE
+# volume, under OVMF's own file names (firmware-tests/CMakeLists.txt).
+FIRMWARE_IMAGES = BUILT / "firmware-images"
 
 DRIVER = "BoardConfigDxe.efi"
 COMPANION = "BoardStageCompanion.efi"
@@ -40,10 +48,23 @@ class DriverOptionLoad:
     options Driver0000 and Driver0001 that a set-up boot writes with bcfg."""
 
     name = "driver-option"
+    dispatched_before_pci_enumeration = False
+    disk = IMAGES  # what the boot disk holds
+    listings = ("dh",)  # the console parts that show the loaded images
 
     def code_image(self, variant):
         """The firmware code the variant boots with this load path."""
         return OVMF / variant.code
+
+    def needs(self, variants):
+        """The built files the boots of these variants need."""
+        return [BUILT / image for image in self.disk]
+
+    def smm_base_at_entry(self, variant):
+        """Whether EFI_SMM_BASE2_PROTOCOL stands installed when the driver
+        starts: loaded in BDS, after every DXE driver, wherever the variant
+        has it."""
+        return variant == "smm"
 
     def setup_script(self):
         """What the set-up boot's shell runs; None when it needs none."""
@@ -64,20 +85,84 @@ class DriverOptionLoad:
             problems.append("driver options after bcfg are %s, expected %s" % (order, wanted))
         return problems
 
-    def loaded_image(self, image):
-        """How `dh` names the loaded image of a program."""
-        return "LoadedImage(\\%s)" % image
+    def scenario_script(self):
+        return scenario_script()
+
+    def image_handles(self, console, program):
+        """Handles of the program's loaded images, as `dh` lists them."""
+        return dh_handles(console.dh, "LoadedImage(\\%s)" % program)
+
+    def driver_origin(self, console, facts):
+        """Where the firmware loaded the driver from, each image as it says."""
+        return ["\\" + DRIVER for _ in self.image_handles(console, DRIVER)]
+
+    def origin_problems(self, console, facts):
+        """What is wrong with where the driver came from."""
+        return []
 
 
-LOAD_PATHS = {DriverOptionLoad.name: DriverOptionLoad()}
+class FirmwareVolumeLoad:
+    """The DXE core dispatches the driver, then the companion (whose
+    dependency expression waits for the board service), from the firmware's
+    DXE volume, to which the build added both files. No set-up boot; the
+    boot disk holds only the checker. The shell lists every loaded image
+    with its file path (`dh -p LoadedImage -v`)."""
 
-# What the shell runs in a scenario boot; each part's output starts at its
-# marker line.
-SECTION_MARKER = "BOARDSTAGE-SECTION"
+    name = "firmware-volume"
+    dispatched_before_pci_enumeration = True
+    disk = (CHECKER,)
+    listings = ("dh", "images")
+
+    def code_image(self, variant):
+        return FIRMWARE_IMAGES / variant.code
+
+    def needs(self, variants):
+        return [BUILT / CHECKER] + [self.code_image(VARIANTS[v]) for v in variants]
+
+    def smm_base_at_entry(self, variant):
+        """Never: its dependency expression TRUE puts the driver in the DXE
+        core's first round of dispatch, before the SMM IPL, which waits for
+        the SMM access and control protocols, installs
+        EFI_SMM_BASE2_PROTOCOL."""
+        return False
+
+    def setup_script(self):
+        return None
+
+    def setup_problems(self, text):
+        return []
+
+    def scenario_script(self):
+        return scenario_script(["echo %s images" % SECTION_MARKER, "dh -p LoadedImage -v"])
+
+    def image_handles(self, console, program):
+        """Handles of the loaded images that carry the program's name (the
+        file's user-interface section)."""
+        return [image.handle for image in console.images if image.name == Path(program).stem]
+
+    def _driver_images(self, console):
+        return [image for image in console.images if image.name == Path(DRIVER).stem]
+
+    def driver_origin(self, console, facts):
+        return [image.device_path or image.file_path for image in self._driver_images(console)]
+
+    def origin_problems(self, console, facts):
+        if "images" not in console.parts:
+            return ["the shell listed no loaded images (dh -p LoadedImage -v)"]
+        wanted = "FvFile(%s)" % facts.driver_file_guid
+        return ["%s on handle %s was loaded from %s, not from the firmware volume's %s"
+                % (DRIVER, image.handle, image.file_path, wanted)
+                for image in self._driver_images(console) if image.file_path.upper() != wanted.upper()]
 
 
-def scenario_script():
+LOAD_PATHS = {path.name: path for path in (FirmwareVolumeLoad(), DriverOptionLoad())}
+
+def scenario_script(more=()):
+    """What the shell runs in a scenario boot: the checker, the slot
+    records, the handles, then more; each part's output starts at its
+    marker line."""
     return ["echo %s checker" % SECTION_MARKER, "fs0:\\%s" % CHECKER,
             "echo %s smbiosview" % SECTION_MARKER, "smbiosview -t 9",
             "echo %s dh" % SECTION_MARKER, "dh",
+            *more,
             "echo %s end" % SECTION_MARKER]

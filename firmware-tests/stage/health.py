@@ -4,7 +4,7 @@ the driver did? None of these is an expectation about the driver."""
 
 from pathlib import Path
 
-from .console import console_lines, dh_handles
+from .console import console_lines
 from .firmware import COMPANION, DRIVER
 from .runner import boot_record
 
@@ -57,11 +57,17 @@ def scenario_problems(directory, console, facts, play, load_path):
     found = companion.first("driver-image ")
     check(found is not None and found.get("found") == "1",
           "the companion did not find %s loaded before it" % DRIVER)
-    driver = dh_handles(console.dh, load_path.loaded_image(DRIVER))
-    helper = dh_handles(console.dh, load_path.loaded_image(COMPANION))
+    driver = load_path.image_handles(console, DRIVER)
+    helper = load_path.image_handles(console, COMPANION)
     first = len(driver) <= 1 and len(helper) == 1 and all(int(d, 16) < int(helper[0], 16) for d in driver)
     check(first, "dh: %s on handles %s, %s on %s; the driver must be loaded first"
           % (DRIVER, driver, COMPANION, helper))
+    problems.extend(load_path.origin_problems(console, facts))
+    enumeration = companion.first("pci-enumeration complete-at-entry=")
+    wanted = "0" if load_path.dispatched_before_pci_enumeration else "1"
+    check(enumeration is not None and enumeration.get("complete-at-entry") == wanted,
+          "the companion logged %s at its start; the %s path starts it %s PCI enumeration"
+          % (enumeration, load_path.name, "before" if wanted == "0" else "after"))
 
     moved = companion.starting("chipset-window ")
     bars = [int(fields["bar2"], 16) & ~0xF for _, fields in moved]
@@ -90,6 +96,10 @@ def scenario_problems(directory, console, facts, play, load_path):
               "the companion did not install %s" % service)
 
     check(companion.first("ready-to-boot signalled") is not None, "ready-to-boot was not signalled")
+    if play.windows == "laid-out":
+        held = companion.first("windows-held ")
+        check(held == {"at": "ready-to-boot", "count": "2", "of": "2"},
+              "the chipset windows did not hold until ready-to-boot: %s" % held)
     def first_line(prefix):
         return next((i for i, line in enumerate(console.lines) if line.startswith(prefix)), None)
 

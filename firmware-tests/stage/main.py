@@ -1,9 +1,10 @@
 """Plays boardsim scenarios on BoardConfigDxe.efi in OVMF under QEMU and
 compares what the firmware side shows with `boardsim SCENARIO --json`.
 
-Without scenarios it plays examples/ and firmware-tests/scenarios/.
-Logs stay under build/firmware/<scenario>/. Exits 1 when a scenario differs
-from its expectation or the stage itself failed."""
+Without scenarios it plays examples/ and firmware-tests/scenarios/, each in
+its own variant (SMM when it has smm_base); --also-in adds a variant. Logs
+stay under build/firmware/<load path>/<variant>/<scenario>/. Exits 1 when a
+scenario differs from its expectation or the stage itself failed."""
 
 import argparse
 import json
@@ -13,12 +14,11 @@ from pathlib import Path
 
 from . import boardsim, report
 from .boardsim import REPO, Facts, ToolError
-from .firmware import IMAGES, LOAD_PATHS
-from .plan import plan
+from .firmware import BUILT, LOAD_PATHS, VARIANTS
+from .plan import as_played, plan, variant_of
 from .play import Scenario, play_scenario, set_up
 from .runner import run_parallel
 
-IMAGES_DIR = REPO / "build" / "efi"
 DEFAULT_SCENARIOS = [REPO / "examples", REPO / "firmware-tests" / "scenarios"]
 
 
@@ -32,8 +32,11 @@ def arguments(argv):
     parser.add_argument("--expectation", action="append", default=[], metavar="SCENARIO=FILE",
                         help="compare SCENARIO (its name or file) with FILE, an edited "
                              "boardsim --json, instead of boardsim's outcome")
-    parser.add_argument("--load-path", choices=sorted(LOAD_PATHS), default="driver-option",
-                        help="how the firmware loads the driver")
+    parser.add_argument("--load-path", choices=sorted(LOAD_PATHS), default="firmware-volume",
+                        help="how the firmware loads the driver (default firmware-volume)")
+    parser.add_argument("--also-in", action="append", default=[], choices=sorted(VARIANTS),
+                        metavar="VARIANT", help="play each scenario in this firmware variant too "
+                        "(%s), the same board with smm_base set to match" % ", ".join(sorted(VARIANTS)))
     return parser.parse_args(argv)
 
 
@@ -51,31 +54,71 @@ def substitutions(given, paths):
     return chosen
 
 
-def load(path, substitute, facts, load_path):
-    scenario = Scenario(path=path, name=path.stem)
+def prepared(scenario, resolved, substitute, facts, load_path, variant):
+    """The scenario with its expectation and how it is played."""
+    scenario.resolved = resolved
     try:
-        scenario.resolved = boardsim.resolved_scenario(path)
         if substitute is None:
-            scenario.expected = boardsim.expected_outcome(path)
+            scenario.expected = boardsim.expected_outcome(scenario.path)
         else:
             scenario.expected = json.loads(substitute.read_text())
             scenario.expectation = str(substitute)
     except (ToolError, OSError, ValueError) as error:
         scenario.problems.append(str(error))
         return scenario
-    scenario.play, reason = plan(scenario.resolved, facts, load_path)
+    scenario.play, reason = plan(resolved, facts, load_path, variant)
     scenario.host_only = reason or ""
     return scenario
+
+
+def load(path, substitute, facts, load_path, out, also_in=()):
+    """The scenario in its own variant, then in each variant of also_in. Where
+    the load path plays it differently (another variant, or the SMM base
+    protocol not yet installed at the driver's entry), the scenario as played
+    is written as <out>/<load path>/<variant>/<name>.json for boardsim and
+    boardlay to read."""
+    own = Scenario(path=path, name=path.stem, source=path)
+    try:
+        resolved = boardsim.resolved_scenario(path)
+    except (ToolError, OSError, ValueError) as error:
+        own.problems.append(str(error))
+        return [own]
+    loaded = []
+    for variant in dict.fromkeys([variant_of(resolved), *also_in]):
+        played = as_played(resolved, variant, load_path)
+        scenario = own if not loaded else Scenario(path=path, name=path.stem, source=path)
+        changes = ["added"] if loaded else []
+        if played["smm_base"] != resolved.get("smm_base"):
+            changes.append("smm_base %s at the driver's entry" % str(played["smm_base"]).lower())
+        scenario.played_as = ", ".join(changes)
+        if played != resolved:
+            scenario.path = out / load_path.name / variant / ("%s.json" % path.stem)
+            scenario.path.parent.mkdir(parents=True, exist_ok=True)
+            scenario.path.write_text(json.dumps(played, indent=1) + "\n")
+        loaded.append(prepared(scenario, played, substitute, facts, load_path, variant))
+    return loaded
+
+
+def without_added_repeats(scenarios):
+    """Leaves out an added variant of a scenario when another scenario plays
+    the same board in that variant with the same expectation."""
+    def key(scenario):
+        return (scenario.play.variant if scenario.play else None,
+                json.dumps([scenario.resolved, scenario.expected], sort_keys=True))
+    given = {key(s) for s in scenarios if not s.played_as.startswith("added")}
+    return [s for s in scenarios if not s.played_as.startswith("added") or key(s) not in given]
 
 
 def title(played):
     scenario, play = played.scenario, played.scenario.play
     try:
-        shown = scenario.path.resolve().relative_to(REPO)
+        shown = scenario.source.resolve().relative_to(REPO)
     except ValueError:
-        shown = scenario.path
-    text = "%s (%s; %s, %s windows, bridges by the %s, %.0f s)" % (
-        scenario.name, shown, play.variant, play.windows, play.bridge_location, played.seconds)
+        shown = scenario.source
+    variant = play.variant + ("" if not scenario.played_as else " (%s)" % scenario.played_as)
+    text = "%s (%s; %s, %s, %s windows, bridges by the %s, %.0f s)" % (
+        scenario.name, shown, play.load_path.name, variant, play.windows, play.bridge_location,
+        played.seconds)
     if scenario.expectation != "boardsim":
         text += " expectation from %s" % scenario.expectation
     if played.failed:
@@ -91,28 +134,31 @@ def main(argv=None):
     names = [p.stem for p in paths]
     if len(set(names)) != len(names):
         raise SystemExit("run-firmware-stage: two scenarios share a name: %s" % names)
-    missing = [image for image in IMAGES if not (IMAGES_DIR / image).exists()]
-    if missing:
-        raise SystemExit("run-firmware-stage: %s not built (make image)" % ", ".join(missing))
     try:
         facts = Facts.load()
     except ToolError as error:
         raise SystemExit("run-firmware-stage: %s" % error)
-    chosen = substitutions(args.expectation, paths)
-    scenarios = [load(p, chosen.get(p), facts, args.load_path) for p in paths]
-    playable = [s for s in scenarios if s.play is not None and not s.problems]
+    load_path = LOAD_PATHS[args.load_path]
     out = args.keep_dir.resolve()
-
+    chosen = substitutions(args.expectation, paths)
+    scenarios = without_added_repeats(
+        [s for p in paths for s in load(p, chosen.get(p), facts, load_path, out, args.also_in)])
+    playable = [s for s in scenarios if s.play is not None and not s.problems]
     variants = sorted({s.play.variant for s in playable})
-    set_ups = run_parallel([lambda v=v: set_up(out, v, args.load_path, IMAGES_DIR) for v in variants])
+    missing = [str(path) for path in load_path.needs(variants) if not path.exists()]
+    if missing:
+        raise SystemExit("run-firmware-stage: %s not built (make image)" % ", ".join(missing))
+
+    set_ups = run_parallel([lambda v=v: set_up(out, v, load_path, BUILT) for v in variants])
     stores = dict(zip(variants, set_ups))
     failed = 0
     for variant, (_, problems) in stores.items():
         if problems:
-            print("== set-up boot of the %s variant FAILED (logs in %s) ==" % (variant, out))
+            print("== set-up boot of the %s variant (%s) FAILED, logs in %s =="
+                  % (variant, load_path.name, out / load_path.name))
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
-    played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, IMAGES_DIR)
+    played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, BUILT)
                            for s in ready])
 
     for outcome in played:
@@ -121,15 +167,16 @@ def main(argv=None):
         failed += outcome.failed
     for scenario in scenarios:
         if scenario.problems:
-            print("== %s FAILED: %s ==\n" % (scenario.name, "; ".join(scenario.problems)))
+            print("== %s (%s) FAILED: %s ==\n" % (scenario.name, load_path.name, "; ".join(scenario.problems)))
             failed += 1
         elif scenario.play is not None and scenario not in ready:
-            print("== %s FAILED: its variant's set-up boot failed ==\n" % scenario.name)
+            print("== %s (%s, %s) FAILED: its variant's set-up boot failed ==\n"
+                  % (scenario.name, load_path.name, scenario.play.variant))
             failed += 1
     host_only = [s for s in scenarios if s.host_only and not s.problems]
     for scenario in host_only:
         print("host-only: %s: %s" % (scenario.name, scenario.host_only))
-    print("firmware stage: played in OVMF %d, host-only %d; %.0f s"
-          % (len(played), len(host_only), time.monotonic() - started))
+    print("firmware stage, %s load path: played in OVMF %d, host-only %d; %.0f s"
+          % (load_path.name, len(played), len(host_only), time.monotonic() - started))
     print("firmware-stage: %d passed, %d failed" % (len(played) - sum(p.failed for p in played), failed))
     return 1 if failed else 0

@@ -3,8 +3,6 @@
 
 from dataclasses import dataclass
 
-from .firmware import LOAD_PATHS
-
 
 @dataclass(frozen=True)
 class Play:
@@ -13,7 +11,20 @@ class Play:
     # "companion": the companion answers the driver's bridge lookups through
     # the firmware's PCD instance; "firmware": that instance answers alone.
     bridge_location: str
-    load_path: str = "driver-option"
+    load_path: object  # one of firmware.LOAD_PATHS
+
+
+def variant_of(scenario):
+    """The firmware variant a resolved scenario plays in: only OVMF built
+    with SMM has EFI_SMM_BASE2_PROTOCOL."""
+    return "smm" if scenario.get("smm_base") else "plain"
+
+
+def as_played(scenario, variant, load_path):
+    """The resolved scenario as the load path plays it in the variant: the
+    same board, with EFI_SMM_BASE2_PROTOCOL installed at the driver's entry
+    or not."""
+    return {**scenario, "smm_base": load_path.smm_base_at_entry(variant)}
 
 
 # The boot as the firmware and the companion play it: the firmware's PCD
@@ -63,14 +74,13 @@ def host_only_reasons(scenario, facts):
     return reasons
 
 
-def plan(scenario, facts, load_path="driver-option"):
-    """(Play, None) for a scenario the firmware can play, else (None, reason)."""
-    if load_path not in LOAD_PATHS:
-        return None, "load path %s unknown" % load_path
+def plan(scenario, facts, load_path, variant=None):
+    """(Play, None) for a scenario the firmware can play, else (None, reason).
+    The variant is the scenario's own unless given."""
     reasons = host_only_reasons(scenario, facts)
     if reasons:
         return None, "; ".join(reasons)
-    return Play(variant="smm" if scenario.get("smm_base") else "plain",
+    return Play(variant=variant or variant_of(scenario),
                 windows="unbacked" if scenario.get("reads_zero") else "laid-out",
                 bridge_location=bridge_location_of(scenario["steps"]),
                 load_path=load_path), None

@@ -10,15 +10,17 @@ from . import health, report
 from .board import LaidOutBoard
 from .compare import compare, differing
 from .console import BootConsole
-from .firmware import LOAD_PATHS, VARIANTS, VARS_TEMPLATE, scenario_script
+from .firmware import VARIANTS, VARS_TEMPLATE
 from .reader import firmware_side
 from .runner import Boot, boot_record
 
 
 @dataclass
 class Scenario:
-    path: Path
+    path: Path  # what boardsim and boardlay read
     name: str
+    source: Path = None  # the file given; path is it as played, when they differ
+    played_as: str = ""  # how the played scenario differs from the file given
     resolved: object = None  # boardsim --scenario
     expected: object = None  # boardsim --json, or a substituted expectation
     expectation: str = "boardsim"  # where expected came from
@@ -48,13 +50,19 @@ def fresh_directory(directory):
 
 
 def set_up(out, variant, load_path, images):
-    """The set-up boot of one variant: (its variable store, problems)."""
-    path = LOAD_PATHS[load_path]
-    if path.setup_script() is None:
+    """The set-up boot of one variant, when the load path needs one: (the
+    variable store its scenario boots copy, problems)."""
+    if load_path.setup_script() is None:
         return VARS_TEMPLATE, []
-    directory = fresh_directory(out / ("setup-%s-%s" % (variant, load_path)))
-    Boot(directory, VARIANTS[variant], path, path.setup_script(), VARS_TEMPLATE, images).run()
-    return directory / "vars.fd", health.setup_problems(directory, path)
+    directory = fresh_directory(out / load_path.name / ("setup-%s" % variant))
+    Boot(directory, VARIANTS[variant], load_path, load_path.setup_script(), VARS_TEMPLATE, images).run()
+    return directory / "vars.fd", health.setup_problems(directory, load_path)
+
+
+def log_directory(out, scenario):
+    """Where a scenario boot keeps its logs: by load path, variant and name."""
+    play = scenario.play
+    return out / play.load_path.name / play.variant / scenario.name
 
 
 def remarks(side, console):
@@ -71,7 +79,7 @@ def remarks(side, console):
 def judge(scenario, directory, facts):
     """Reads the boot in directory: (rows, problems, remarks)."""
     play = scenario.play
-    load_path = LOAD_PATHS[play.load_path]
+    load_path = play.load_path
     try:
         side = firmware_side(directory, facts, play, load_path)
         (directory / "firmware.json").write_text(json.dumps(side, indent=1) + "\n")
@@ -84,7 +92,7 @@ def judge(scenario, directory, facts):
 
 
 def play_scenario(scenario, out, vars_template, facts, images):
-    directory = fresh_directory(out / scenario.name)
+    directory = fresh_directory(log_directory(out, scenario))
     (directory / "scenario.json").write_text(json.dumps(scenario.resolved, indent=1) + "\n")
     (directory / "boardsim.json").write_text(json.dumps(scenario.expected, indent=1) + "\n")
     play = scenario.play
@@ -92,11 +100,12 @@ def play_scenario(scenario, out, vars_template, facts, images):
     if play.bridge_location == "firmware":
         extra += ["-smbios", "type=11,value=%s" % facts.keep_firmware_pci_location]
     if play.windows == "laid-out":
-        board = LaidOutBoard(scenario.path, scenario.name, directory / "board-account.json",
+        board = LaidOutBoard(scenario.path, "%s-%s" % (scenario.name, play.variant),
+                             directory / "board-account.json",
                              facts.window_file_size)
         extra += board.qemu_args()
         wrapper = board.wrapper()
-    boot = Boot(directory, VARIANTS[play.variant], LOAD_PATHS[play.load_path], scenario_script(),
+    boot = Boot(directory, VARIANTS[play.variant], play.load_path, play.load_path.scenario_script(),
                 vars_template, images,
                 qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked")
     failed = True

@@ -5,11 +5,13 @@ firmware side can observe:
   entry_status_class  only a class, not boardsim's entry_status: "kept" (the
                       image stays loaded, the board service on one handle),
                       "unloaded" (neither), "kept without service", or what
-                      dh showed otherwise
+                      dh showed otherwise; the driver's loaded images as the
+                      load path finds them in the firmware's listings
   board_service_at_entry  the board service stood installed when the
                       companion, loaded right after the driver, started
-  smm_base            EFI_SMM_BASE2_PROTOCOL found; smm_base_in_smm: what its
-                      InSmm answered
+  smm_base            EFI_SMM_BASE2_PROTOCOL stood installed at the driver's
+                      entry (its handle is older than the driver's image);
+                      smm_base_in_smm: what its InSmm answered
   slot_records_left, slot_record_reads, slot_records_deleted (the handle is
                       the firmware's), setup_strings, board_service, lan (the
                       checker's larger buffers), bridge_lookups (null when
@@ -19,7 +21,8 @@ firmware side can observe:
                       sideband_messages as boardlay served them,
                       tx_lock_changes_unexplained
   access_count, accesses   unbacked windows: QEMU's guest_errors log
-  stage               how the scenario was played
+  stage               how the scenario was played, and where the firmware
+                      loaded the driver from (driver_loaded_from)
 """
 
 import json
@@ -27,7 +30,7 @@ import re
 from pathlib import Path
 
 from . import trace
-from .console import BootConsole, dh_handles
+from .console import BootConsole, dh_carriers, dh_handles
 from .firmware import DRIVER
 
 
@@ -46,9 +49,9 @@ def pointer(text):
 
 
 def entry_status_class(console, facts, load_path):
-    if "dh" not in console.parts:
+    if any(listing not in console.parts for listing in load_path.listings):
         return None
-    images = dh_handles(console.dh, load_path.loaded_image(DRIVER))
+    images = load_path.image_handles(console, DRIVER)
     services = dh_handles(console.dh, facts.board_service_guid)
     return entry_class_of(len(images), len(services))
 
@@ -128,12 +131,29 @@ def setup_strings(companion, facts):
     return strings
 
 
-def smm_base(companion):
+def installed_before_driver(console, protocol, load_path):
+    """Whether the handle carrying the protocol (by dh's name for it) is older
+    than the driver's image handle: the firmware numbers handles in the order
+    it creates them, and starts an image right after it loads it. None when
+    the listings are missing."""
+    if any(listing not in console.parts for listing in load_path.listings):
+        return None
+    carriers = [int(h, 16) for h in dh_carriers(console.dh, protocol)]
+    images = [int(h, 16) for h in load_path.image_handles(console, DRIVER)]
+    return bool(carriers and images) and min(carriers) < min(images)
+
+
+def smm_base(companion, console, load_path):
+    """EFI_SMM_BASE2_PROTOCOL as the driver found it at its entry: installed
+    by then, and what InSmm answers the companion, which asks it later."""
     found = companion.first("smm-base2 ")
     if found is None:
         return None, None
     if found.get("status") != "0x0":
         return False, None
+    before = installed_before_driver(console, "SmmBase2", load_path)
+    if not before:
+        return before, None
     if found.get("in-smm-status") != "0x0":
         return True, "InSmm failed: %s" % found.get("in-smm-status")
     return True, boolean(found.get("in-smm", "0xEE"))
@@ -191,10 +211,11 @@ def firmware_side(directory, facts, play, load_path):
     console = BootConsole(directory / "console.log")
     companion = console.companion
     side = {"stage": {"variant": play.variant, "load_path": load_path.name,
-                      "windows": play.windows, "bridge_location": play.bridge_location},
+                      "windows": play.windows, "bridge_location": play.bridge_location,
+                      "driver_loaded_from": load_path.driver_origin(console, facts)},
             "entry_status_class": entry_status_class(console, facts, load_path)}
     side["board_service_at_entry"] = board_service_at_entry(companion)
-    present, in_smm = smm_base(companion)
+    present, in_smm = smm_base(companion, console, load_path)
     side["smm_base"] = present
     side["smm_base_in_smm"] = in_smm
     side["slot_records_left"] = ([facts.slot_position(d) for _, d in console.slots]

@@ -13,7 +13,6 @@ from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from .firmware import IMAGES
 
 HANG_LIMIT = 90  # seconds; a boot takes about 5
 PARALLEL = 2
@@ -80,10 +79,10 @@ class Boot:
     """One QEMU run of one firmware variant."""
     directory: Path
     variant: object  # firmware.Variant
-    load_path: object  # firmware.DriverOptionLoad or another load path
+    load_path: object  # one of firmware.LOAD_PATHS
     script: list  # startup.nsh lines
     vars_template: Path  # copied to the boot's own variable store
-    images: Path  # where the three .efi files are
+    images: Path  # where the load path's .efi files are
     qemu_extra: list = field(default_factory=list)
     wrapper: list = field(default_factory=list)  # runs QEMU as its child
     guest_errors: bool = False
@@ -106,7 +105,7 @@ class Boot:
         disk = self.directory / "disk"
         shutil.rmtree(disk, ignore_errors=True)
         disk.mkdir()
-        for image in IMAGES:
+        for image in self.load_path.disk:
             shutil.copy(self.images / image, disk / image)
         write_script(disk / "startup.nsh", self.script)
         shutil.copy(self.vars_template, self.directory / "vars.fd")

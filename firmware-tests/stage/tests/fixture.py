@@ -3,7 +3,10 @@
 fixtures/reads-zero: plain OVMF with unbacked windows (console.log trimmed
 to the dh lines that matter, guest-errors.log to the window accesses and a
 few others); fixtures/varnex-w: a board laid by boardlay (its account, with
-GPP_B0 as memory held it after the boot). Each has the boardsim.json it is
+GPP_B0 as memory held it after the boot); fixtures/fv-smm-varnex-w: the
+same board with the driver dispatched from the firmware volume of OVMF
+built with SMM (dh trimmed to the handles that matter, with the loaded
+images' listing). Each has the boardsim.json it is
 compared with (test_fixtures holds it to what boardsim prints today) and
 the runner's boot.json."""
 
@@ -19,8 +22,12 @@ from stage.plan import Play
 
 FIXTURES = Path(__file__).resolve().parent / "fixtures"
 LOAD_PATH = LOAD_PATHS["driver-option"]
-UNBACKED = Play(variant="plain", windows="unbacked", bridge_location="companion")
-LAID_OUT = Play(variant="plain", windows="laid-out", bridge_location="companion")
+UNBACKED = Play(variant="plain", windows="unbacked", bridge_location="companion", load_path=LOAD_PATH)
+LAID_OUT = Play(variant="plain", windows="laid-out", bridge_location="companion", load_path=LOAD_PATH)
+FV_SMM_LAID_OUT = Play(variant="smm", windows="laid-out", bridge_location="companion",
+                       load_path=LOAD_PATHS["firmware-volume"])
+# Each recorded run and how it was played.
+RECORDED = {"reads-zero": UNBACKED, "varnex-w": LAID_OUT, "fv-smm-varnex-w": FV_SMM_LAID_OUT}
 
 _facts = None
 

@@ -6,11 +6,11 @@ from stage.plan import Play
 from stage.reader import firmware_side
 from stage.report import scenario_lines
 
-from .fixture import FIXTURES, LAID_OUT, LOAD_PATH, UNBACKED, edited, expected, facts
+from .fixture import FIXTURES, LAID_OUT, LOAD_PATH, RECORDED, UNBACKED, edited, expected, facts
 
 
 def side_of(name, play):
-    return firmware_side(FIXTURES / name, facts(), play, LOAD_PATH)
+    return firmware_side(FIXTURES / name, facts(), play, play.load_path)
 
 
 def drop_access(outcome, index):
@@ -23,7 +23,7 @@ def drop_access(outcome, index):
 
 class AgreeingSidesTest(unittest.TestCase):
     def test_recorded_boots_agree_with_their_expectations(self):
-        for name, play in (("reads-zero", UNBACKED), ("varnex-w", LAID_OUT)):
+        for name, play in RECORDED.items():
             with self.subTest(name):
                 rows = compare(side_of(name, play), expected(name), facts(), play)
                 self.assertEqual(differing(rows), [])
@@ -119,7 +119,7 @@ class CheckerBufferTest(unittest.TestCase):
 
 class FirmwareBridgeLocationTest(unittest.TestCase):
     def test_entry4_status_and_lookups_shown_but_not_compared(self):
-        play = Play(variant="plain", windows="laid-out", bridge_location="firmware")
+        play = Play(variant="plain", windows="laid-out", bridge_location="firmware", load_path=LOAD_PATH)
         side = side_of("varnex-w", play)
         # What boardsim says when no bridge-location service is ever there.
         wanted = edited(expected("varnex-w"), lambda e: (e["lan"].update(status="0x800000000000000E"),

@@ -5,9 +5,11 @@ from stage.boardsim import REPO
 
 from .fixture import expected
 
-# The scenario each recorded run played.
+# The scenario each recorded run played (varnex-w has no SMM base, so the
+# firmware-volume path plays it unchanged in the SMM variant too).
 SOURCES = {"reads-zero": REPO / "firmware-tests" / "scenarios" / "reads-zero.json",
-           "varnex-w": REPO / "examples" / "varnex-w.json"}
+           "varnex-w": REPO / "examples" / "varnex-w.json",
+           "fv-smm-varnex-w": REPO / "examples" / "varnex-w.json"}
 
 
 class RecordedExpectationTest(unittest.TestCase):

@@ -1,14 +1,16 @@
 import json
+from dataclasses import replace
 import unittest
 
 from stage import health
 from stage.console import BootConsole
 
-from .fixture import LAID_OUT, LOAD_PATH, UNBACKED, copied, facts
+from .fixture import FV_SMM_LAID_OUT, LAID_OUT, LOAD_PATH, RECORDED, UNBACKED, copied, facts
 
 
 def problems_of(directory, play):
-    return health.scenario_problems(directory, BootConsole(directory / "console.log"), facts(), play, LOAD_PATH)
+    return health.scenario_problems(directory, BootConsole(directory / "console.log"), facts(), play,
+                                    play.load_path)
 
 
 def edit_console(directory, change):
@@ -18,7 +20,7 @@ def edit_console(directory, change):
 
 class RecordedBootsTest(unittest.TestCase):
     def test_recorded_boots_are_healthy(self):
-        for name, play in (("reads-zero", UNBACKED), ("varnex-w", LAID_OUT)):
+        for name, play in RECORDED.items():
             with self.subTest(name):
                 scratch, directory = copied(name)
                 with scratch:
@@ -76,6 +78,38 @@ class BrokenBootTest(unittest.TestCase):
             problems = problems_of(directory, LAID_OUT)
         self.assertTrue(any("no board-account.json" in p for p in problems), problems)
         self.assertTrue(any("chipset windows were not moved" in p for p in problems), problems)
+
+
+class LoadPathEvidenceTest(unittest.TestCase):
+    """What shows how the driver was loaded must agree with the load path."""
+
+    CASES = [
+        ("loaded from another file", FV_SMM_LAID_OUT,
+         lambda c: c.replace(b"FvFile(EE004913", b"FvFile(EE004914"),
+         "not from the firmware volume's FvFile(EE004913-32A0-49F1-BAB8-D6B172F11AC6)"),
+        ("no image listing", FV_SMM_LAID_OUT, lambda c: c.replace(b"BOARDSTAGE-SECTION images", b""),
+         "listed no loaded images"),
+        ("started after PCI enumeration", FV_SMM_LAID_OUT,
+         lambda c: c.replace(b"complete-at-entry=0", b"complete-at-entry=1"),
+         "the firmware-volume path starts it before PCI enumeration"),
+        ("judged as loaded by the boot manager", replace(FV_SMM_LAID_OUT, load_path=LOAD_PATH), lambda c: c,
+         "the driver-option path starts it after PCI enumeration"),
+        ("windows moved away before ready-to-boot", FV_SMM_LAID_OUT,
+         lambda c: c.replace(b"windows-held at=ready-to-boot count=2", b"windows-held at=ready-to-boot count=1"),
+         "did not hold until ready-to-boot"),
+    ]
+
+    def test_the_firmware_volume_boot_is_healthy_and_each_fault_named(self):
+        scratch, directory = copied("fv-smm-varnex-w")
+        with scratch:
+            self.assertEqual(problems_of(directory, FV_SMM_LAID_OUT), [])
+        for what, play, change, message in self.CASES:
+            with self.subTest(what):
+                scratch, directory = copied("fv-smm-varnex-w")
+                with scratch:
+                    edit_console(directory, change)
+                    problems = problems_of(directory, play)
+                    self.assertTrue(any(message in p for p in problems), problems)
 
 
 class SetUpBootTest(unittest.TestCase):

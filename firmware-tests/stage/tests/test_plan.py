@@ -3,9 +3,10 @@ import unittest
 from pathlib import Path
 
 from stage.boardsim import REPO, resolved_scenario
-from stage.plan import COMPANION_STEPS, plan
+from stage.firmware import LOAD_PATHS
+from stage.plan import COMPANION_STEPS, as_played, plan
 
-from .fixture import edited, facts
+from .fixture import LOAD_PATH, edited, facts
 
 _default = None
 
@@ -22,7 +23,7 @@ def default_scenario():
 
 
 def played(change):
-    return plan(edited(default_scenario(), change), facts())
+    return plan(edited(default_scenario(), change), facts(), LOAD_PATH)
 
 
 class PlayedTest(unittest.TestCase):
@@ -49,7 +50,21 @@ class PlayedTest(unittest.TestCase):
             (REPO / "firmware-tests" / "scenarios").glob("*.json"))
         for path in shipped:
             with self.subTest(path.name):
-                self.assertEqual(plan(resolved_scenario(path), facts())[1], None)
+                self.assertEqual(plan(resolved_scenario(path), facts(), LOAD_PATH)[1], None)
+
+
+class AsPlayedTest(unittest.TestCase):
+    def test_smm_base_at_the_driver_entry_by_load_path_and_variant(self):
+        """Loaded in BDS the driver finds what the variant has; dispatched
+        from the volume it starts before the SMM IPL in either."""
+        cases = [("driver-option", "plain", False), ("driver-option", "smm", True),
+                 ("firmware-volume", "plain", False), ("firmware-volume", "smm", False)]
+        for path, variant, smm_base in cases:
+            with self.subTest(path=path, variant=variant):
+                scenario = edited(default_scenario(), lambda s: s.update(smm_base=True))
+                played = as_played(scenario, variant, LOAD_PATHS[path])
+                self.assertEqual(played, {**scenario, "smm_base": smm_base})
+                self.assertEqual(plan(played, facts(), LOAD_PATHS[path], variant)[0].variant, variant)
 
 
 class HostOnlyTest(unittest.TestCase):

@@ -3,11 +3,11 @@ import unittest
 from pathlib import Path
 
 from stage import trace
-from stage.console import BootConsole, dh_handles
+from stage.console import BootConsole, dh_carriers, dh_handles, loaded_images
 from stage.plan import Play
 from stage.reader import entry_class_of, firmware_side, unexplained_lock_changes
 
-from .fixture import FIXTURES, LAID_OUT, LOAD_PATH, UNBACKED, facts
+from .fixture import FIXTURES, FV_SMM_LAID_OUT, LAID_OUT, LOAD_PATH, UNBACKED, copied, facts
 
 OK = "0x0000000000000000"
 
@@ -73,7 +73,7 @@ class UnbackedBootTest(unittest.TestCase):
         self.assertEqual(writes, [{"op": "write", "width": 32, "address": "0xFD6E0790", "value": None}])
 
     def test_the_firmware_instance_answering_leaves_bridge_lookups_unseen(self):
-        play = Play(variant="plain", windows="unbacked", bridge_location="firmware")
+        play = Play(variant="plain", windows="unbacked", bridge_location="firmware", load_path=LOAD_PATH)
         side = firmware_side(FIXTURES / "reads-zero", facts(), play, LOAD_PATH)
         self.assertIsNone(side["bridge_lookups"])
 
@@ -104,6 +104,41 @@ class LaidOutBoardTest(unittest.TestCase):
                 edited = json.loads(json.dumps(account))
                 change(edited)
                 self.assertEqual(len(unexplained_lock_changes(edited, lock, final)), problems)
+
+
+class FirmwareVolumeBootTest(unittest.TestCase):
+    """The driver dispatched by the DXE core from OVMF's volume, built with
+    SMM: the SMM IPL comes after it."""
+
+    def setUp(self):
+        self.console = BootConsole(FIXTURES / "fv-smm-varnex-w" / "console.log")
+
+    def test_loaded_images_with_their_file_paths(self):
+        images = {image.name: image for image in loaded_images(self.console.parts["images"])}
+        self.assertEqual(sorted(images), ["BoardConfigDxe", "BoardStageCompanion"])
+        driver = images["BoardConfigDxe"]
+        self.assertEqual((driver.handle, driver.file_path), ("2A", "FvFile(EE004913-32A0-49F1-BAB8-D6B172F11AC6)"))
+        self.assertTrue(driver.device_path.startswith("Fv(7CB8BDC9-F8EB-4F34-AAEA-3EE4AF6516A1)/FvFile("))
+
+    def test_protocols_by_dh_name_as_whole_words(self):
+        self.assertEqual(dh_carriers(self.console.dh, "SmmBase2"), ["4B"])
+        self.assertEqual(dh_carriers(self.console.dh, "SmmBase"), [])
+
+    def test_smm_base_installed_after_the_driver_started_counts_as_absent(self):
+        side = firmware_side(FIXTURES / "fv-smm-varnex-w", facts(), FV_SMM_LAID_OUT, FV_SMM_LAID_OUT.load_path)
+        self.assertEqual(self.console.companion.first("smm-base2 ")["status"], "0x0")
+        self.assertEqual((side["smm_base"], side["smm_base_in_smm"]), (False, None))
+        self.assertEqual(side["entry_status_class"], "kept")
+        self.assertEqual(side["stage"]["driver_loaded_from"],
+                         ["Fv(7CB8BDC9-F8EB-4F34-AAEA-3EE4AF6516A1)/FvFile(EE004913-32A0-49F1-BAB8-D6B172F11AC6)"])
+
+    def test_smm_base_installed_before_the_driver_counts_with_its_answer(self):
+        scratch, directory = copied("fv-smm-varnex-w")
+        with scratch:
+            path = directory / "console.log"
+            path.write_bytes(path.read_bytes().replace(b"4B\x1b[0m\x1b[37m\x1b[40m: ", b"06: "))
+            side = firmware_side(directory, facts(), FV_SMM_LAID_OUT, FV_SMM_LAID_OUT.load_path)
+        self.assertEqual((side["smm_base"], side["smm_base_in_smm"]), (True, False))
 
 
 class EntryClassTest(unittest.TestCase):
