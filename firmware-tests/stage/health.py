@@ -7,6 +7,7 @@ from pathlib import Path
 from .console import console_lines
 from .firmware import COMPANION, DRIVER
 from .runner import boot_record
+from .setup_visit import visit_problems, visit_record
 
 
 def exit_problems(directory, what):
@@ -109,6 +110,7 @@ def scenario_problems(directory, console, facts, play, load_path):
     unexpected = [line for line, _ in companion.starting("unexpected-entry")]
     check(not unexpected, "unused service entries were called: %s" % unexpected)
 
+    problems.extend(visit_problems(visit_record(directory)))
     if play.windows == "laid-out":
         check((directory / "board-account.json").exists(), "no board-account.json")
     else:
