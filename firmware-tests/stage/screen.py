@@ -172,9 +172,3 @@ class Screen:
             if marked.strip():
                 found.append((row, " ".join(marked.split())))
         return found
-
-    def column_words(self, row, column, rows=None):
-        """The words in the cells from column to the right edge, row by row
-        from row on: a wrapped column of text read in order."""
-        last = self.rows if rows is None else min(self.rows, row + rows)
-        return [word for line in self.text_rows()[row:last] for word in line[column:].split()]
