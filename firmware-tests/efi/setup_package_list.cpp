@@ -12,17 +12,6 @@ struct NamedPackageList {
 constexpr NamedPackageList kNamedPackageLists[] = {
     {"Setup", &kSetupPackageListGuid}};
 
-BOOLEAN SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
-  const UINT8 *x = reinterpret_cast<const UINT8 *>(&a);
-  const UINT8 *y = reinterpret_cast<const UINT8 *>(&b);
-  for (UINTN i = 0; i < sizeof(EFI_GUID); ++i) {
-    if (x[i] != y[i]) {
-      return FALSE;
-    }
-  }
-  return TRUE;
-}
-
 // Exporting a package list writes it whole; its header says whose it is.
 BOOLEAN ListIs(EFI_BOOT_SERVICES *boot, const HiiServices &hii,
                EFI_HII_HANDLE handle, const EFI_GUID &guid) {
