@@ -66,6 +66,13 @@ def project(messages, keys):
     return [{key: message.get(key) for key in keys} for message in messages]
 
 
+def setup_texts_after(expected, facts):
+    """What each language of the board's Setup form holds after boardsim's
+    replacements: each applies to every language."""
+    return {language: {**defaults, **expected["setup_strings"]}
+            for language, defaults in facts.setup_defaults.items()}
+
+
 def gpp_b0_rows(side, expected):
     mine = side.get("gpp_b0") or {}
     theirs = expected["gpp_b0"]
@@ -133,7 +140,9 @@ def compare(side, expected, facts, play):
             same("slot records deleted (position, status)", deleted, wanted,
                  note="handles are the firmware's own"),
             key_row("SMBIOS reads (instance, value in, status)", side, expected, "slot_record_reads"),
-            key_row("Setup strings", side, expected, "setup_strings")]
+            same("Setup strings read back (GetString, each language)", side["setup_texts"],
+                 setup_texts_after(expected, facts),
+                 note="boardsim's replacements over the form's defaults")]
     if play.windows == "laid-out":
         rows.extend(gpp_b0_rows(side, expected))
     lookups = key_row("bridge lookups (key, bridge)", side, expected, "bridge_lookups")
