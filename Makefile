@@ -39,7 +39,16 @@ test: host image asan fuzz-build
 	@tools/static-analysis.sh
 	@fuzz/run-fuzzers.sh 60 board hostile
 
-.PHONY: asan analysis coverage
+# The picture of the board's Setup form in the README: varnex-w's board, the
+# driver dispatched from the firmware volume, the firmware's form browser on
+# the renamed option (docs/setup-screen.png).
+setup-picture: host image
+	@firmware-tests/run-firmware-stage.sh examples/varnex-w.json --setup-screen varnex-w \
+	  --keep-dir build/setup-picture
+	@cp build/setup-picture/firmware-volume/plain/varnex-w/setup-screen.png docs/setup-screen.png
+	@echo "docs/setup-screen.png: the form browser on varnex-w's board"
+
+.PHONY: asan analysis coverage setup-picture
 
 # The host build with every sanitizer finding fatal.
 asan: prerequisites

@@ -5,6 +5,7 @@ agree."""
 from dataclasses import dataclass, field
 
 from . import trace
+from .setup_visit import FIRMWARE_LANGUAGE
 
 # A list of LAN MACs is a count byte and one 6-byte MAC at the end of the
 # buffer's promised size.
@@ -143,6 +144,12 @@ def compare(side, expected, facts, play):
             same("Setup strings read back (GetString, each language)", side["setup_texts"],
                  setup_texts_after(expected, facts),
                  note="boardsim's replacements over the form's defaults")]
+    if side.get("setup_screen") is not None:
+        texts = setup_texts_after(expected, facts)[FIRMWARE_LANGUAGE]
+        prompt_id, help_id = facts.setup_ids
+        rows.append(same("Setup screen (the form browser's formset, prompt, help)", side["setup_screen"],
+                         {"formset": facts.setup_formset_title, "prompt": texts[prompt_id],
+                          "help": texts[help_id]}, note="screenshot setup-screen.png"))
     if play.windows == "laid-out":
         rows.extend(gpp_b0_rows(side, expected))
     lookups = key_row("bridge lookups (key, bridge)", side, expected, "bridge_lookups")

@@ -18,7 +18,8 @@ from .firmware import BUILT, LOAD_PATHS, VARIANTS
 from .plan import as_played, plan, variant_of
 from .play import Scenario, play_scenario, set_up
 from .runner import run_parallel
-from .setup_visit import visit_for
+from .compare import setup_texts_after
+from .setup_visit import FIRMWARE_LANGUAGE, visit_for
 
 DEFAULT_SCENARIOS = [REPO / "examples", REPO / "firmware-tests" / "scenarios"]
 
@@ -130,15 +131,13 @@ def without_added_repeats(scenarios):
     return [s for s in scenarios if not s.played_as.startswith("added") or key(s) not in given]
 
 
-# Until the companion adds the board's own form: a formset OVMF lists in
-# Device Manager in both variants, and one of its options.
-STAND_IN_SETUP = ("Secure Boot Configuration", "Secure Boot Mode",
-                  "Secure Boot Mode: Custom Mode or Standard Mode")
-
-
-def board_setup_visit(scenario):
-    """What the scenario's Setup visit looks for."""
-    return visit_for(*STAND_IN_SETUP)
+def board_setup_visit(scenario, facts):
+    """The board's Setup form as the scenario's boot must show it: its
+    formset, and the riser option's prompt and help in the firmware's
+    language after boardsim's replacements."""
+    texts = setup_texts_after(scenario.expected, facts)[FIRMWARE_LANGUAGE]
+    prompt_id, help_id = facts.setup_ids
+    return visit_for(facts.setup_formset_title, texts[prompt_id], texts[help_id])
 
 
 def title(played):
@@ -192,7 +191,7 @@ def main(argv=None):
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
     played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, BUILT,
-                                                     board_setup_visit(s) if s.source in visiting else None)
+                                                     board_setup_visit(s, facts) if s.source in visiting else None)
                            for s in ready])
 
     for outcome in played:

@@ -15,6 +15,8 @@ firmware side can observe:
   setup_texts         the riser option's prompt and help in every language of
                       the board's Setup package list, read back with
                       GetString (boardsim's setup_strings over the defaults)
+  setup_screen        boots that visit Setup: the formset, prompt and help the
+                      firmware's form browser showed (None where it did not)
   slot_records_left, slot_record_reads, slot_records_deleted (the handle is
                       the firmware's), board_service, lan (the
                       checker's larger buffers), bridge_lookups (null when
@@ -35,6 +37,7 @@ from pathlib import Path
 from . import trace
 from .console import BootConsole, dh_carriers, dh_handles
 from .firmware import DRIVER
+from .setup_visit import shown_on_screen, visit_record
 
 
 def status_text(text):
@@ -229,6 +232,7 @@ def firmware_side(directory, facts, play, load_path):
     side["slot_record_reads"] = slot_record_reads(companion)
     side["slot_records_deleted"] = slot_records_deleted(companion, facts)
     side["setup_texts"] = setup_texts(console.checker)
+    side["setup_screen"] = shown_on_screen(visit_record(directory))
     if play.windows == "laid-out":
         side["gpp_b0"] = gpp_b0(directory)
     side["bridge_lookups"] = bridge_lookups(companion) if play.bridge_location == "companion" else None

@@ -19,6 +19,8 @@ FRONT_PAGE_LIMIT = 60  # seconds from the visit's start: the script runs first
 STEP_LIMIT = 20  # seconds for each later screen
 QUIET = 0.3  # seconds without output before a screen counts as drawn
 POLL = 0.05
+# OVMF's platform language, in which the form browser shows the strings.
+FIRMWARE_LANGUAGE = "en-US"
 HEADER_ROWS = 3  # the form browser's title frame
 FOOTER_ROWS = 5
 
@@ -190,6 +192,17 @@ def visit_problems(record):
         if not record[shown] and not problems:
             problems.append("Setup visit: the screen did not show %s" % what)
     return problems + ["Setup visit: %s" % problem for problem in record["problems"]]
+
+
+def shown_on_screen(record):
+    """The form's texts as the visit saw them on the screen: the formset it
+    reached, the option's prompt and its help text; None for what was not
+    shown. None without a visit."""
+    if record is None:
+        return None
+    return {"formset": record["title"] if record["reached"] else None,
+            "prompt": record["prompt"] if record["prompt_shown"] else None,
+            "help": record["help"] if record["help_shown"] else None}
 
 
 def visit_record(directory):

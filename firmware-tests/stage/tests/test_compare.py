@@ -112,6 +112,33 @@ class WrongExpectationTest(unittest.TestCase):
         self.assertRegex(text, r"<>  51  \S+ +\d+ 0x[0-9A-F]{8}.*  \S+ +\d+ 0x[0-9A-F]{8}")
 
 
+class SetupScreenTest(unittest.TestCase):
+    """A boot that visits Setup: the form browser must show boardsim's
+    prompt and help, in the firmware's language, on the board's form."""
+
+    ROW = "Setup screen (the form browser's formset, prompt, help)"
+
+    def row_of(self, shown):
+        side = side_of("varnex-w", LAID_OUT)
+        side["setup_screen"] = shown
+        return next((row for row in compare(side, expected("varnex-w"), facts(), LAID_OUT)
+                     if row.outcome == self.ROW), None)
+
+    def test_shown_texts_against_boardsim(self):
+        renamed = {"formset": "Board Setup", "prompt": "VARNEX-W OPROM",
+                   "help": "Enable or Disable VARNEX-W OPROM option."}
+        cases = [("as boardsim says", renamed, True),
+                 ("the default prompt", {**renamed, "prompt": None}, False),
+                 ("no help shown", {**renamed, "help": None}, False),
+                 ("another formset", {**renamed, "formset": None}, False)]
+        for what, shown, agree in cases:
+            with self.subTest(what):
+                self.assertEqual(self.row_of(shown).agree, agree)
+
+    def test_no_row_without_a_visit(self):
+        self.assertIsNone(self.row_of(None))
+
+
 class CheckerBufferTest(unittest.TestCase):
     def test_bytes_past_the_promised_size_must_keep_the_canary(self):
         side = side_of("varnex-w", LAID_OUT)
