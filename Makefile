@@ -6,7 +6,8 @@ FIRMWARE_PREREQUISITES := \
   "$(OVMF)/OVMF_CODE_4M.fd ovmf" \
   "$(OVMF)/OVMF_CODE_4M.secboot.fd ovmf" \
   "python3 python3" \
-  "UEFIExtract uefitool-cli"
+  "UEFIExtract uefitool-cli" \
+  "pnmtopng netpbm"
 # libFuzzer's runtime for the boot fuzzers.
 FUZZ_PREREQUISITES := \
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
