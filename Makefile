@@ -1,32 +1,24 @@
-# Entry points over the CMake presets. Each target first installs what is
-# missing (as root on Debian) or names what to install.
-OVMF := /usr/share/OVMF
-FIRMWARE_PREREQUISITES := \
-  "qemu-system-x86_64 qemu-system-x86" \
-  "$(OVMF)/OVMF_CODE_4M.fd ovmf" \
-  "$(OVMF)/OVMF_CODE_4M.secboot.fd ovmf" \
-  "python3 python3" \
-  "UEFIExtract uefitool-cli" \
-  "pnmtopng netpbm"
-# libFuzzer's runtime for the boot fuzzers.
-FUZZ_PREREQUISITES := \
-  "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
+# Entry points over the CMake presets. Each target first installs what its
+# part of the work needs (as root on Debian; apt-get's output goes to
+# build/logs/packages.log) or names what to install; make test installs
+# everything before it builds anything.
+MAKEFLAGS += --no-print-directory
 # make fuzz: seconds in total, split over the modes (board, hostile).
 FUZZ_SECONDS ?= 300
 FUZZ_MODES ?= board hostile
+ENSURE := tools/ensure-prerequisites.sh
 
-.PHONY: all prerequisites host image test run boot size clean
+.PHONY: all host image test run boot size clean
 
 all: host image
 
-prerequisites:
-	@tools/ensure-prerequisites.sh $(FIRMWARE_PREREQUISITES) $(FUZZ_PREREQUISITES)
-
-host: prerequisites
+host:
+	@$(ENSURE) host
 	@cmake --preset host >/dev/null
 	@cmake --build --preset host -j$$(nproc)
 
-image: prerequisites
+image:
+	@$(ENSURE) image
 	@cmake --preset efi >/dev/null
 	@cmake --build --preset efi -j$$(nproc)
 
@@ -34,7 +26,9 @@ image: prerequisites
 # firmware stage (the image in OVMF under QEMU); then the host suites again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and the static
 # analysis of the firmware code; last both boot fuzzers for 30 s each.
-test: host image asan fuzz-build
+test:
+	@$(ENSURE) all
+	@$(MAKE) host image asan fuzz-build
 	@ctest --preset host -j$$(nproc)
 	@ctest --preset asan -j$$(nproc)
 	@tools/static-analysis.sh
@@ -52,7 +46,8 @@ setup-picture: host image
 .PHONY: asan analysis coverage setup-picture
 
 # The host build with every sanitizer finding fatal.
-asan: prerequisites
+asan:
+	@$(ENSURE) host asan
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j$$(nproc)
 
@@ -60,7 +55,8 @@ asan: prerequisites
 
 # The libFuzzer boot fuzzers: firmware code, firmware model and service
 # doubles under ASan and UBSan.
-fuzz-build: prerequisites
+fuzz-build:
+	@$(ENSURE) host fuzz
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j$$(nproc)
 
@@ -73,8 +69,8 @@ analysis: host image
 	@tools/static-analysis.sh
 
 # Line and branch coverage of the firmware code by the host suites.
-coverage: prerequisites
-	@tools/ensure-prerequisites.sh "gcovr gcovr"
+coverage:
+	@$(ENSURE) host coverage
 	@cmake --preset coverage >/dev/null
 	@cmake --build --preset coverage -j$$(nproc)
 	@tools/coverage-report.sh

@@ -12,15 +12,8 @@ set -uo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
 repo="$(cd "$here/.." && pwd)"
-ovmf=/usr/share/OVMF
 
-"$repo/tools/ensure-prerequisites.sh" \
-  "qemu-system-x86_64 qemu-system-x86" \
-  "$ovmf/OVMF_CODE_4M.fd ovmf" \
-  "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" \
-  "$ovmf/OVMF_VARS_4M.fd ovmf" \
-  "python3 python3" \
-  "pnmtopng netpbm" ||
+"$repo/tools/ensure-prerequisites.sh" image firmware ||
   { echo "run-firmware-stage: prerequisites missing" >&2; exit 1; }
 
 # Scenario paths stay relative to the caller's directory.

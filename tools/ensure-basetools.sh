@@ -19,8 +19,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 cache="${BOARDCFG_TOOLS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/boardconfigdxe}"
 say() { echo "ensure-basetools: $*" >&2; }
 
-"$here/ensure-prerequisites.sh" "apt-get apt" "tar tar" "xz xz-utils" \
-  "gcc gcc" "make make" "python3 python3" >&2 ||
+"$here/ensure-prerequisites.sh" image >&2 ||
   { say "prerequisites missing"; exit 1; }
 
 apt_dir="$cache/apt"

@@ -1,23 +1,60 @@
 #!/usr/bin/env bash
-# Makes sure the packages the build and tests need are installed. As root on
-# Debian it installs what is missing with apt-get; otherwise it names them.
+# Makes sure the packages a part of the work needs are installed. As root on
+# Debian it installs what is missing with apt-get, its output kept in
+# build/logs/packages.log and one line on the terminal; otherwise it names
+# the packages and how to install them, and fails.
+#
+# usage: tools/ensure-prerequisites.sh GROUP...
+#   host      the host build, its tests and boardsim
+#   image     the EFI image, its firmware file and the stage's firmware images
+#   firmware  the firmware stage (OVMF under QEMU) and its readers
+#   asan      the sanitized host build
+#   fuzz      the boot fuzzers
+#   analysis  clang-tidy and cppcheck
+#   coverage  the coverage report
+#   all       every group but coverage (what make test needs)
 set -euo pipefail
 
-# command-or-file  package; callers may add more as arguments
-requirements=(
-  "cmake cmake"
-  "g++ g++"
-  "make make"
-  "clang clang"
-  "clang++ clang"
-  "lld-link lld"
-  "objdump binutils"
-  "/usr/include/gtest/gtest.h libgtest-dev"
-  "/usr/include/gmock/gmock.h libgmock-dev"
-  "/usr/include/nlohmann/json.hpp nlohmann-json3-dev"
-  "/usr/include/CLI/CLI.hpp libcli11-dev"
-)
-requirements+=("$@")
+here="$(cd "$(dirname "$0")" && pwd)"
+log="$(dirname "$here")/build/logs/packages.log"
+ovmf=/usr/share/OVMF
+
+# command-or-file package, by group
+group() {
+  case $1 in
+    host) printf '%s\n' "cmake cmake" "g++ g++" "make make" \
+      "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
+      "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
+    # EDK2's BaseTools are built from Debian's source package with gcc.
+    image) printf '%s\n' "cmake cmake" "make make" "clang clang" "clang++ clang" "lld-link lld" \
+      "objdump binutils" "apt-get apt" "tar tar" "xz xz-utils" "gcc gcc" "python3 python3" \
+      "$ovmf/OVMF_CODE_4M.fd ovmf" "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" ;;
+    firmware) printf '%s\n' "qemu-system-x86_64 qemu-system-x86" "$ovmf/OVMF_CODE_4M.fd ovmf" \
+      "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "python3 python3" \
+      "UEFIExtract uefitool-cli" "pnmtopng netpbm" ;;
+    asan) printf '%s\n' "clang clang" "clang++ clang" ;;
+    fuzz) printf '%s\n' "clang clang" "clang++ clang" \
+      "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev" ;;
+    analysis) printf '%s\n' "clang-tidy clang-tidy" "cppcheck cppcheck" ;;
+    coverage) printf '%s\n' "gcovr gcovr" ;;
+    all) for each in host image firmware asan fuzz analysis; do group "$each"; done ;;
+    *) return 1 ;;
+  esac
+}
+
+if [[ $# -eq 0 ]]; then
+  echo "usage: $0 GROUP... (host, image, firmware, asan, fuzz, analysis, coverage, all)" >&2
+  exit 2
+fi
+requirements=()
+for name in "$@"; do
+  if ! entries=$(group "$name"); then
+    echo "ensure-prerequisites: unknown group '$name'" \
+      "(host, image, firmware, asan, fuzz, analysis, coverage, all)" >&2
+    exit 2
+  fi
+  mapfile -t -O "${#requirements[@]}" requirements <<<"$entries"
+done
 
 missing=()
 for entry in "${requirements[@]}"; do
@@ -33,13 +70,29 @@ done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null 2>&1; then
-  echo "Installing missing packages: ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >&2
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+  mkdir -p "$(dirname "$log")"
+  echo "Installing ${#missing[@]} packages for $*; apt-get's output: ${log#"$PWD/"}" >&2
+  {
+    echo "== $(date -u '+%F %T') installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update && apt-get install -y --no-install-recommends "${missing[@]}"
+  } >>"$log" 2>&1 || {
+    echo "ensure-prerequisites: apt-get could not install ${missing[*]}; see $log" >&2
+    exit 1
+  }
   exit 0
 fi
 
-echo "Missing packages: ${missing[*]}" >&2
-echo "Install them with: sudo apt-get install ${missing[*]}" >&2
+command="apt-get install -y --no-install-recommends ${missing[*]}"
+{
+  echo "Missing packages for $*:"
+  echo "${missing[*]}" | fold -s -w 78 | sed 's/^/  /'
+  if command -v sudo >/dev/null 2>&1; then
+    echo "Install them with sudo:"
+    echo "  sudo $command" | fold -s -w 98
+  else
+    echo "Install them as root:"
+    echo "  $command" | fold -s -w 98
+  fi
+} >&2
 exit 1

@@ -14,7 +14,7 @@ host_build="${1:-$repo/build/host}"
 image_build="${2:-$repo/build/efi}"
 cd "$repo"
 
-tools/ensure-prerequisites.sh "clang-tidy clang-tidy" "cppcheck cppcheck" ||
+tools/ensure-prerequisites.sh analysis ||
   { echo "static-analysis: prerequisites missing" >&2; exit 1; }
 
 for build in "$host_build" "$image_build"; do
