@@ -21,22 +21,12 @@ namespace {
 
 using Stop = boardlay::StatusWatch::Stop;
 
-std::string Packet(const std::string &payload) {
-  unsigned sum = 0;
-  for (char c : payload) {
-    sum += static_cast<unsigned char>(c);
-  }
-  char tail[4];
-  std::snprintf(tail, sizeof tail, "#%02x", sum & 0xFF);
-  return "$" + payload + tail;
-}
-
 // Plays QEMU: answers each expected packet, or sends a stop after one.
 class StubGdbServer {
  public:
   struct Exchange {
     std::string expected;  // the packet's payload
-    std::string reply;     // empty: none
+    std::string reply;     // a whole packet, checksum and all; empty: none
   };
 
   StubGdbServer(const std::string &path, std::vector<Exchange> script)
@@ -74,7 +64,7 @@ class StubGdbServer {
       const size_t start = input.find('$');
       EXPECT_EQ(input.substr(start + 1, hash - start - 1), step.expected);
       input.erase(0, hash + 3);
-      const std::string reply = "+" + Packet(step.reply);
+      const std::string reply = "+" + step.reply;
       if (!step.reply.empty()) {
         EXPECT_EQ(write(fd, reply.data(), reply.size()),
                   static_cast<ssize_t>(reply.size()));
@@ -104,13 +94,13 @@ TEST(StatusWatch, WatchesStoresAlwaysAndReadsOnDemand) {
   boardlay::StatusWatch watch(path, 0xE00F90D8, 2);
   EXPECT_FALSE(watch.TryAttach());  // no QEMU yet
   {
-    StubGdbServer qemu(path, {{"?", "S05"},
-                              {"Z2,e00f90d8,2", "OK"},
-                              {"c", "T05thread:p01.01;watch:e00f90d8;"},
-                              {"Z3,e00f90d8,2", "OK"},
-                              {"c", "T05thread:p01.01;rwatch:e00f90d8;"},
-                              {"c", "T05thread:p01.01;rwatch:e00f90d8;"},
-                              {"z3,e00f90d8,2", "OK"},
+    StubGdbServer qemu(path, {{"?", "$S05#b8"},
+                              {"Z2,e00f90d8,2", "$OK#9a"},
+                              {"c", "$T05thread:p01.01;watch:e00f90d8;#c2"},
+                              {"Z3,e00f90d8,2", "$OK#9a"},
+                              {"c", "$T05thread:p01.01;rwatch:e00f90d8;#34"},
+                              {"c", "$T05thread:p01.01;rwatch:e00f90d8;#34"},
+                              {"z3,e00f90d8,2", "$OK#9a"},
                               {"c", ""}});
     ASSERT_TRUE(watch.TryAttach());
     EXPECT_EQ(NextStop(watch), Stop::Written);
