@@ -54,10 +54,12 @@ class P2sb {
   // message is under way it counts, and the read after the busy ones
   // completes it.
   void BeforeStatusRead();
-  // How many status reads after this one are certain to answer as it did,
-  // each still to be counted by CountRepeatedStatusRead when one is made
-  // (UINT64_MAX when no message is under way, and none need counting).
+  // How many status reads after this one are certain to answer as it did
+  // (UINT64_MAX when none will change it: no message is under way, or one
+  // never completes).
   uint64_t StatusReadsUnchanged() const;
+  // A message is under way: every status read counts, a repeat answered
+  // without BeforeStatusRead through CountRepeatedStatusRead.
   bool CountsStatusReads() const { return pending_; }
   void CountRepeatedStatusRead() { ++messages_.back().statusReads; }
 
