@@ -23,6 +23,18 @@ ChipsetModel::ChipsetModel()
   lpc.Define(facts::kLpcDeviceIdOffset, 2, facts::kDefaultLpcDeviceId);
 }
 
+uint32_t ChipsetModel::Read(uint64_t address, uint8_t width) {
+  if (lastRead_ && lastRead_->address == address && lastRead_->width == width &&
+      lastRead_->repeatsLeft != 0 && trace_.RepeatLastRead(width, address)) {
+    --lastRead_->repeatsLeft;
+    if (lastRead_->countsForP2sb) {
+      p2sb_.CountRepeatedStatusRead();
+    }
+    return lastRead_->value;
+  }
+  return LookUpAndRead(address, width);
+}
+
 uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
   const bool statusRead = !readsZero_ && address <= facts::kP2sbStatus &&
                           facts::kP2sbStatus < address + width / 8 &&

@@ -43,19 +43,8 @@ class ChipsetModel {
   // A repeat of the last access (a polling loop) is answered from it
   // without a lookup for as long as it is certain to read the same: reads
   // change nothing but the P2SB's count of status reads while a message is
-  // under way.
-  uint32_t Read(uint64_t address, uint8_t width) {
-    if (lastRead_ && lastRead_->address == address &&
-        lastRead_->width == width && lastRead_->repeatsLeft != 0 &&
-        trace_.RepeatLastRead(width, address)) {
-      --lastRead_->repeatsLeft;
-      if (lastRead_->countsForP2sb) {
-        p2sb_.CountRepeatedStatusRead();
-      }
-      return lastRead_->value;
-    }
-    return LookUpAndRead(address, width);
-  }
+  // under way. Out of line, so every build calls the optimised copy.
+  uint32_t Read(uint64_t address, uint8_t width);
   void Write(uint64_t address, uint8_t width, uint32_t value);
   // One byte of controller memory, traced as an 8-bit read; false when no
   // controller's range holds the address.
