@@ -145,6 +145,19 @@ inline constexpr const char *kDefaultRiserPrompt = "Riser OPROM";
 inline constexpr const char *kDefaultRiserHelp =
     "Enable or Disable Riser OPROM option.";
 
+// The board's Setup form in the test firmware: its formset title (what the
+// firmware's Device Manager lists) and, in each language its strings are
+// held in, the riser option's prompt and help before any replacement.
+inline constexpr const char *kSetupFormsetTitle = "Board Setup";
+struct SetupLanguage {
+  const char *code;
+  const char *prompt;
+  const char *help;
+};
+inline constexpr SetupLanguage kSetupLanguages[2] = {
+    {"en-US", kDefaultRiserPrompt, kDefaultRiserHelp},
+    {"fr-FR", "OPROM du riser", "Activer ou desactiver l'OPROM du riser."}};
+
 // Designations of the System Slots records the test firmware holds, in
 // table order; records beyond these are named by their number.
 inline constexpr const char *kSlotDesignations[3] = {
