@@ -85,6 +85,9 @@ inline constexpr uint64_t kP2sbExtendedAddress =
 inline constexpr uint16_t kP2sbBusy = 1U << 0;
 inline constexpr uint16_t kP2sbCompletionBits = 3U << 1;
 inline constexpr uint8_t kSidebandGpioLockOpcode = 0x13;
+// Each of the driver's waits for the P2SB gives up after this many status
+// reads.
+inline constexpr uint32_t kSidebandPollLimit = 0x0FFFFFFF;
 
 // --- Onboard LAN ----------------------------------------------------------
 // Each controller sits at device 0 function 0 of its bridge's subordinate
