@@ -7,6 +7,10 @@ MAKEFLAGS += --no-print-directory
 FUZZ_SECONDS ?= 300
 FUZZ_MODES ?= board hostile
 ENSURE := tools/ensure-prerequisites.sh
+# Build output fitted to 100 columns; a failed build still fails.
+TIDY := python3 tools/tidy-output.py
+SHELL := /bin/bash
+.SHELLFLAGS := -o pipefail -c
 
 .PHONY: all host image test run boot size clean
 
@@ -15,24 +19,24 @@ all: host image
 host:
 	@$(ENSURE) host
 	@cmake --preset host >/dev/null
-	@cmake --build --preset host -j$$(nproc)
+	@cmake --build --preset host -j$$(nproc) | $(TIDY)
 
 image:
 	@$(ENSURE) image
 	@cmake --preset efi >/dev/null
-	@cmake --build --preset efi -j$$(nproc)
+	@cmake --build --preset efi -j$$(nproc) | $(TIDY)
 
-# Host suites, the image's headers, boardsim on its scenarios, and the
-# firmware stage (the image in OVMF under QEMU); then the host suites again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and the static
-# analysis of the firmware code; last both boot fuzzers for 30 s each.
+# Installs everything first, builds the host, image, sanitized and fuzz
+# trees, then runs every test (tools/run-tests.sh): the host suites (image
+# headers, firmware file, boardsim and boardlay included), the firmware
+# stage on both load paths (the image in OVMF under QEMU), the host suites
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the static
+# analysis of the firmware code, and both boot fuzzers (30 s each); then a
+# summary of each stage and its time.
 test:
 	@$(ENSURE) all
 	@$(MAKE) host image asan fuzz-build
-	@ctest --preset host -j$$(nproc)
-	@ctest --preset asan -j$$(nproc)
-	@tools/static-analysis.sh
-	@fuzz/run-fuzzers.sh 60 board hostile
+	@tools/run-tests.sh 60
 
 # The picture of the board's Setup form in the README: varnex-w's board, the
 # driver dispatched from the firmware volume, the firmware's form browser on
@@ -49,7 +53,7 @@ setup-picture: host image
 asan:
 	@$(ENSURE) host asan
 	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan -j$$(nproc)
+	@cmake --build --preset asan -j$$(nproc) | $(TIDY)
 
 .PHONY: fuzz-build fuzz
 
@@ -58,7 +62,7 @@ asan:
 fuzz-build:
 	@$(ENSURE) host fuzz
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j$$(nproc)
+	@cmake --build --preset fuzz -j$$(nproc) | $(TIDY)
 
 # FUZZ_SECONDS of fuzzing over FUZZ_MODES; fails on any finding.
 fuzz: fuzz-build

@@ -60,7 +60,7 @@ function(boardcfg_firmware_file program)
     COMMAND ${BASETOOLS}/bin/GenFfs -t EFI_FV_FILETYPE_DRIVER -g ${file_GUID} -o ${ffs}
             -i ${sections}/depex.sec -i ${sections}/pe32.sec -i ${sections}/ui.sec
     DEPENDS ${program}
-    COMMENT "Firmware file ${program}.ffs (file GUID ${file_GUID}, dependency ${file_DEPEX})"
+    COMMENT "Firmware file ${program}.ffs"
     VERBATIM)
   add_custom_target(${program}File ALL DEPENDS ${ffs})
 endfunction()

@@ -23,6 +23,18 @@ modes=("$@")
 each=$((seconds / ${#modes[@]}))
 [[ $each -lt 1 ]] && each=1
 
+PROGRESS_SECONDS=10
+
+# True once the process has ended, or false after PROGRESS_SECONDS.
+wait_a_while() {
+  local step
+  for ((step = 0; step < PROGRESS_SECONDS * 10; step++)); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  ! kill -0 "$1" 2>/dev/null
+}
+
 status=0
 passed=0
 failed=0
@@ -45,7 +57,15 @@ for mode in "${modes[@]}"; do
   "$binary" -max_total_time="$each" -timeout=120 -max_len=2048 \
     -entropic_scale_per_exec_time=1 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "$here/corpus/$mode" \
-    >"$log" 2>&1
+    >"$log" 2>&1 &
+  fuzzer=$!
+  # A line every PROGRESS_SECONDS while it runs: libFuzzer's last count.
+  started=$SECONDS
+  while ! wait_a_while "$fuzzer"; do
+    count=$(grep -ao '^#[0-9]*' "$log" | tail -1)
+    echo "  ${mode}_fuzzer: ${count#\#} executions after $((SECONDS - started)) s"
+  done
+  wait "$fuzzer"
   rc=$?
 
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")

@@ -22,7 +22,7 @@ ovmf=/usr/share/OVMF
 # command-or-file package, by group
 group() {
   case $1 in
-    host) printf '%s\n' "cmake cmake" "g++ g++" "make make" \
+    host) printf '%s\n' "cmake cmake" "g++ g++" "make make" "python3 python3" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
     # EDK2's BaseTools are built from Debian's source package with gcc.

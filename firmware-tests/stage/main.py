@@ -17,7 +17,7 @@ from .boardsim import REPO, Facts, ToolError
 from .firmware import BUILT, LOAD_PATHS, VARIANTS
 from .plan import as_played, plan, variant_of
 from .play import Scenario, play_scenario, set_up
-from .runner import run_parallel
+from .runner import PARALLEL, run_parallel
 from .compare import setup_texts_after
 from .setup_visit import FIRMWARE_LANGUAGE, visit_for
 
@@ -39,6 +39,9 @@ def arguments(argv):
     parser.add_argument("--also-in", action="append", default=[], choices=sorted(VARIANTS),
                         metavar="VARIANT", help="play each scenario in this firmware variant too "
                         "(%s), the same board with smm_base set to match" % ", ".join(sorted(VARIANTS)))
+    parser.add_argument("--brief", action="store_true",
+                        help="one line per boot as it ends; the whole comparison only for a "
+                             "boot that failed (each boot's comparison.txt keeps it)")
     parser.add_argument("--setup-screen", action="append", default=[], metavar="SCENARIO",
                         help="end SCENARIO's boot (its name or file) in the firmware's Setup "
                              "screen: open the board's option there, check its prompt and help "
@@ -140,6 +143,13 @@ def board_setup_visit(scenario, facts):
     return visit_for(facts.setup_formset_title, texts[prompt_id], texts[help_id])
 
 
+def brief_title(played):
+    """A passed boot in one line: scenario, how it was played, its time."""
+    scenario, play = played.scenario, played.scenario.play
+    visit = ", Setup screen" if (played.directory / "setup-screen.json").exists() else ""
+    return "%-24s %s%s, %.0f s" % (scenario.name, play.variant, visit, played.seconds)
+
+
 def title(played):
     scenario, play = played.scenario, played.scenario.play
     try:
@@ -190,14 +200,20 @@ def main(argv=None):
                   % (variant, load_path.name, out / load_path.name))
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
+    print("firmware stage, %s load path: %d boots, %d at a time; logs in %s"
+          % (load_path.name, len(ready), PARALLEL, out / load_path.name), flush=True)
+
+    def show(outcome):
+        if args.brief and not outcome.failed:
+            print("  passed  %s" % brief_title(outcome), flush=True)
+        else:
+            print("\n".join(report.scenario_lines(title(outcome), outcome.rows, outcome.problems,
+                                                     outcome.remarks)) + "\n", flush=True)
+
     played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, BUILT,
                                                      board_setup_visit(s, facts) if s.source in visiting else None)
-                           for s in ready])
-
-    for outcome in played:
-        print("\n".join(report.scenario_lines(title(outcome), outcome.rows, outcome.problems,
-                                                 outcome.remarks)) + "\n")
-        failed += outcome.failed
+                           for s in ready], on_done=show)
+    failed += sum(outcome.failed for outcome in played)
     for scenario in scenarios:
         if scenario.problems:
             print("== %s (%s) FAILED: %s ==\n" % (scenario.name, load_path.name, "; ".join(scenario.problems)))

@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 import threading
 import time
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ThreadPoolExecutor, as_completed
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -168,7 +168,12 @@ def boot_record(directory):
     return json.loads(path.read_text()) if path.exists() else None
 
 
-def run_parallel(jobs, width=PARALLEL):
-    """Calls every job, width at a time; their results in order."""
+def run_parallel(jobs, width=PARALLEL, on_done=None):
+    """Calls every job, width at a time; their results in order. on_done,
+    when given, sees each result as its job ends."""
     with ThreadPoolExecutor(max_workers=width) as pool:
-        return list(pool.map(lambda job: job(), jobs))
+        futures = [pool.submit(job) for job in jobs]
+        if on_done is not None:
+            for future in as_completed(futures):
+                on_done(future.result())
+        return [future.result() for future in futures]
