@@ -1,3 +1,4 @@
+#include "sim/facts/gpio_layout.h"
 #include "tests/gpio/gpio_test_support.h"
 
 namespace {
@@ -34,22 +35,56 @@ TEST_F(LockRegisterTest, GroupAndDwValidity) {
   }
 }
 
-TEST_F(LockRegisterTest, GroupRegistersByKind) {
-  StartOn(kHDeviceId);
-  // H VGPIO (group 12), port 0x6D: dw 1 steps 4 bytes, 8 for lock kinds.
+// Every kind of every group of both series, at block 0, block 1 and a block
+// whose offset runs past 16 bits: the one private register it reads (the
+// offset wraps within the port), or no read and 0 where the group lacks it.
+TEST_F(LockRegisterTest, EveryKindOfEveryGroupReadsItsRegister) {
   const struct {
     GpioRegisterKind kind;
-    uint64_t address;
-  } cases[] = {
-      {GpioHostSw, 0xFD6D00D4}, {GpioGpeEn, 0xFD6D0174},
-      {GpioGpeSts, 0xFD6D0154}, {GpioLock, 0xFD6D00A8},
-      {GpioLockTx, 0xFD6D00AC},
+    uint16_t facts::GpioGroup::*field;
+    uint32_t stride;
+  } kinds[] = {
+      {GpioHostSw, &facts::GpioGroup::hostSw, facts::kPadBitStride},
+      {GpioGpeEn, &facts::GpioGroup::gpeEn, facts::kPadBitStride},
+      {GpioGpeSts, &facts::GpioGroup::gpeSts, facts::kPadBitStride},
+      {GpioSmiEn, &facts::GpioGroup::smiEn, facts::kPadBitStride},
+      {GpioSmiSts, &facts::GpioGroup::smiSts, facts::kPadBitStride},
+      {GpioNmiEn, &facts::GpioGroup::nmiEn, facts::kPadBitStride},
+      {GpioLock, &facts::GpioGroup::lock, facts::kLockStride},
+      {GpioLockTx, &facts::GpioGroup::lockTx, facts::kLockStride},
   };
-  for (const auto &c : cases) {
-    Board().OverrideRegister(c.address, 0x5A000000 | c.kind);
-    UINT32 value = 0;
-    ReadGroupRegister(c.kind, 12, 1, &value);
-    EXPECT_EQ(value, 0x5A000000u | c.kind) << c.kind;
+  const struct {
+    uint16_t id;
+    const facts::GpioLayout &layout;
+  } series[] = {{kHDeviceId, facts::kGpioLayoutH},
+                {kLpDeviceId, facts::kGpioLayoutLp}};
+  for (const auto &s : series) {
+    SetUp();
+    StartOn(s.id);
+    size_t missing = 0;
+    for (UINT8 index = 0; index < s.layout.count; ++index) {
+      const facts::GpioGroup &group = s.layout[index];
+      for (const auto &k : kinds) {
+        for (UINT32 dw : {0U, 1U, 0x3FFFU}) {
+          const uint16_t first = group.*k.field;
+          const uint64_t address =
+              facts::GroupRegister(group, first + dw * k.stride);
+          const uint32_t marker = 0x5A000000U | index << 16 | k.kind << 8 | dw;
+          Board().OverrideRegister(address, marker);
+          Board().Trace().Clear();
+          UINT32 value = 7;
+          ReadGroupRegister(k.kind, index, dw, &value);
+          const bool lacks = first == facts::kNoRegister;
+          missing += lacks;
+          EXPECT_EQ(value, lacks ? 0U : marker)
+              << group.name << " kind " << k.kind << " dw " << dw;
+          EXPECT_EQ(TraceLines(),
+                    lacks ? Lines{} : Lines{Read32Line(address, marker)})
+              << group.name << " kind " << k.kind << " dw " << dw;
+        }
+      }
+    }
+    EXPECT_GT(missing, 0U);  // the table has groups that lack a kind
   }
 }
 
