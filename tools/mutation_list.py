@@ -225,7 +225,7 @@ MUTATIONS = [
         ("library-hob-guid-negated", "if (GuidsEqual(entry.VendorGuid",
          "if (!GuidsEqual(entry.VendorGuid"),
         ("library-image-handle", "ServiceGlobals.ImageHandle = image;",
-         "ServiceGlobals.ImageHandle = nullptr;"),
+         "ServiceGlobals.ImageHandle = static_cast<UINT8 *>(image) + 1;"),
         ("library-runtime", "= system->RuntimeServices;", "= nullptr;"),
         ("library-smm-cache-ignored", "if (SmmBaseCache == nullptr) {",
          "if (true) {"),
