@@ -154,7 +154,8 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
   StartOn(kLpDeviceId);
   // LP VGPIO (port 0x6D), pads 32..39: Lock at 0x098 + 8.
   Board().OverrideRegister(0xFD6D00A0, 0x00F0F0F0);
-  EXPECT_EQ(WriteLockRegister(GpioLock, 0x0409, 1, 0x00FF00FF, 0x0F000000),
+  // orMask also sets a bit that is already set: it stays set.
+  EXPECT_EQ(WriteLockRegister(GpioLock, 0x0409, 1, 0x00FF00FF, 0x0F000010),
             EFI_SUCCESS);
   EXPECT_EQ(*Board().Peek(0xFD6D00A0), 0x0FF000F0u);
   ASSERT_EQ(Board().SidebandMessages().size(), 1u);
@@ -164,11 +165,11 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
 
 TEST_F(LockRegisterTest, UnlockAndLockChangeOnlyTheirBits) {
   StartOn(kHDeviceId);
-  Board().OverrideRegister(0xFD6E008C, 0x00000106);  // H GPP_B LockTx
+  Board().OverrideRegister(0xFD6E008C, 0x80000106);  // H GPP_B LockTx
   EXPECT_EQ(UnlockPadTx(0x0301, 0, 0x00000104), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000002u);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000002u);
   EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000011), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000013u);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000013u);
   EXPECT_EQ(Board().Flags(), Lines{});
 }
 
