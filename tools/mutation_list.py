@@ -267,7 +267,11 @@ MUTATIONS = [
         ("private-port-shift", "(static_cast<UINT32>(port) << 16)",
          "(static_cast<UINT32>(port) << 15)"),
         ("private-offset-mask", "(offset & 0xFFFFU)", "(offset & 0x1FFFFU)"),
-        ("private-or-plus", "kPrivateRegisterBase |", "kPrivateRegisterBase +"),
+        ("private-or-plus",
+         "kPrivateRegisterBase | (static_cast<UINT32>(port) << 16) |\n"
+         "         (offset & 0xFFFFU);",
+         "kPrivateRegisterBase + ((static_cast<UINT32>(port) << 16) |\n"
+         "         (offset & 0xFFFFU));"),
     ),
     *group(
         "gpio/gpio.h",
@@ -449,4 +453,24 @@ MUTATIONS = [
 
 # Mutations that cannot change what a caller or the hardware sees, and why.
 EQUIVALENT = {
+    "riser-level-mask":
+        "GetInputValue gives a level of 0 or 1 only, so masking it with 1 "
+        "keeps it",
+    "riser-or-xor":
+        "each strap sets its own bit of an id that starts at 0, so or and "
+        "exclusive or agree",
+    "strings-return-dropped":
+        "the two riser codes differ, so after a match the rest of the loop "
+        "matches nothing",
+    "lan-slot-not-zeroed":
+        "CopyMem then writes all six bytes; nothing reads the slot in between",
+    "valid-pads-minus":
+        "differs only for a group of a multiple of 32 pads, and neither "
+        "table has one",
+    "pci-bus-stride":
+        "the four-argument PciConfigAddress is only used for bus 0 (LPC/eSPI "
+        "and P2SB)",
+    "private-or-plus":
+        "bits 23..0 of the base are clear and port << 16 | offset & 0xFFFF "
+        "fits in them, so or and plus agree",
 }
