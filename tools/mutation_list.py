@@ -418,7 +418,7 @@ MUTATIONS = [
         ("sb-opcode-seven", "opcode <= 7)", "opcode < 7)"),
         ("sb-opcode-lock", "opcode == kSidebandOpcodeGpioLock;", "opcode == 0x12;"),
         ("sb-opcode-check-skipped", "  if (!IsOpcodeAccepted(opcode)) {",
-         "  if (false) {"),
+         "  if (!IsOpcodeAccepted(opcode) && opcode == 0x7FFFFFFF) {"),
         ("sb-absent-id", "== 0xFFFF) {", "== 0xFFFE) {"),
         ("sb-absent-status", "    return EFI_DEVICE_ERROR;\n  }\n  UINT16 status;",
          "    return EFI_NOT_READY;\n  }\n  UINT16 status;"),

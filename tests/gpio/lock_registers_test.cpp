@@ -147,6 +147,12 @@ TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
   for (const auto &c : cases) {
     EXPECT_EQ(c.write(), c.status);
   }
+  for (UINT32 kind : {0U, 1U, 2U, 3U, 4U, 5U, 8U, 0xFFFFFFFFU}) {
+    EXPECT_EQ(
+        WriteLockRegister(static_cast<GpioRegisterKind>(kind), 0x0301, 0, 0, 1),
+        EFI_UNSUPPORTED)
+        << kind;
+  }
   EXPECT_EQ(AccessCount(), 0u);
 }
 
