@@ -18,6 +18,12 @@ def group(file, *entries):
 MUTATIONS = [
     *group(
         "driver/board_hooks.cpp",
+        ("hooks-uninstall-guid",
+         "UninstallProtocolInterface(handle, GuidArg(kBoardServiceProtocolGuid)",
+         "UninstallProtocolInterface(handle, GuidArg(kSetupStringServiceGuid)"),
+        ("hooks-install-guid",
+         "&handle, GuidArg(kBoardServiceProtocolGuid)",
+         "&handle, GuidArg(kSetupStringServiceGuid)"),
         ("hooks-uninstall-skipped", "  if (installed) {", "  if (!installed) {"),
         ("hooks-installed-negated", "installed = !EFI_ERROR(",
          "installed = EFI_ERROR("),
@@ -68,6 +74,10 @@ MUTATIONS = [
     ),
     *group(
         "driver/onboard_lan.cpp",
+        ("lan-second-bridge-list", "kSecondBridgeKey), second);",
+         "kSecondBridgeKey), firstList);"),
+        ("lan-device-function", "static_cast<PciAddress16>(bus << 8)",
+         "static_cast<PciAddress16>(bus << 8 | 1)"),
         ("lan-first-key", "kFirstBridgeKey = 8;", "kFirstBridgeKey = 9;"),
         ("lan-second-key", "kSecondBridgeKey = 403;", "kSecondBridgeKey = 402;"),
         ("lan-no-device", "kNoDevice = 0xFFFFFFFF;", "kNoDevice = 0xFFFF0000;"),
@@ -150,6 +160,8 @@ MUTATIONS = [
     ),
     *group(
         "driver/setup_strings.cpp",
+        ("strings-riser-read-early", "  boot->CloseEvent(event);\n  const RiserId id = ReadRiserId();",
+         "  const RiserId id = ReadRiserId();\n  boot->CloseEvent(event);"),
         ("strings-prompt-id", "kPromptStringId = 0x1A52;",
          "kPromptStringId = 0x1A51;"),
         ("strings-help-id", "kHelpStringId = 0x1A53;", "kHelpStringId = 0x1A54;"),
@@ -186,6 +198,8 @@ MUTATIONS = [
     ),
     *group(
         "driver/smbios_slots.cpp",
+        ("slots-instance", "kSystemSlotsType, instance,",
+         "kSystemSlotsType, 1,"),
         ("slots-type", "kSystemSlotsType = 9;", "kSystemSlotsType = 8;"),
         ("slots-n-order", "return {2, 1};", "return {1, 2};"),
         ("slots-w-second", "return {3, 1};", "return {3, 2};"),
@@ -302,6 +316,7 @@ MUTATIONS = [
     ),
     *group(
         "gpio/series.cpp",
+        ("series-lp-table", "    return kGpioGroupsLp;", "    return kGpioGroupsH;"),
         ("series-cache-ignored", "if (SeriesCache != kPchSeriesNotDetected) {",
          "if (false) {"),
         ("series-id-offset", "PciConfigAddress(0, 31, 0, 2)",
@@ -349,6 +364,10 @@ MUTATIONS = [
     ),
     *group(
         "gpio/lock_registers.cpp",
+        ("read-locktx-block", "ReadGroupRegister(GpioLockTx, group & 0xFF, dw,",
+         "ReadGroupRegister(GpioLockTx, group & 0xFF, 0,"),
+        ("write-port", "SendSidebandMessage(rec.Port, offset,",
+         "SendSidebandMessage(rec.Port + 1, offset,"),
         ("kind-table-smi", "offsetof(GpioGroupRecord, GpeSts), offsetof(GpioGroupRecord, SmiEn),",
          "offsetof(GpioGroupRecord, GpeSts), offsetof(GpioGroupRecord, SmiSts),"),
         ("kind-table-nmi", "offsetof(GpioGroupRecord, SmiSts), offsetof(GpioGroupRecord, NmiEn),",
@@ -398,6 +417,9 @@ MUTATIONS = [
     ),
     *group(
         "gpio/gpp_b0_output.cpp",
+        ("b0-lock-block", "ReadGroupRegister(GpioLockTx, groupIndex, 0,",
+         "ReadGroupRegister(GpioLockTx, groupIndex, 1,"),
+        ("b0-relock-bits", "LockPadTx(kGroupGppB, 0, 1)", "LockPadTx(kGroupGppB, 0, 3)"),
         ("b0-validity-skipped", "if (IsPadValid(kPadGppB0)) {", "if (true) {"),
         ("b0-lock-kind", "ReadGroupRegister(GpioLockTx, groupIndex",
          "ReadGroupRegister(GpioLock, groupIndex"),
