@@ -1,7 +1,9 @@
 // One probe of AppendI210Mac, access by access: its status, the list it
 // appends to, the configuration accesses and the copy of the address.
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "driver/onboard_lan.h"
 #include "platform/service_globals.h"

@@ -222,6 +222,11 @@ MUTATIONS = [
         ("slots-close-dropped",
          "  ServiceGlobals.BootServices->CloseEvent(event);\n",
          "  (void)event;\n"),
+        ("slots-riser-read-early",
+         "  ServiceGlobals.BootServices->CloseEvent(event);\n"
+         "  const SlotDeletions deletions = DeletionsFor(ReadRiserId());",
+         "  const SlotDeletions deletions = DeletionsFor(ReadRiserId());\n"
+         "  ServiceGlobals.BootServices->CloseEvent(event);"),
         ("slots-second-dropped", "  DeleteSlotRecord(deletions.second);\n", ""),
         ("slots-order-swapped",
          "  DeleteSlotRecord(deletions.first);\n  DeleteSlotRecord(deletions.second);",
