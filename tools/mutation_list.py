@@ -199,7 +199,7 @@ MUTATIONS = [
     *group(
         "driver/smbios_slots.cpp",
         ("slots-instance", "kSystemSlotsType, instance,",
-         "kSystemSlotsType, 1,"),
+         "kSystemSlotsType, static_cast<UINT8>(instance ^ 1),"),
         ("slots-type", "kSystemSlotsType = 9;", "kSystemSlotsType = 8;"),
         ("slots-n-order", "return {2, 1};", "return {1, 2};"),
         ("slots-w-second", "return {3, 1};", "return {3, 2};"),
