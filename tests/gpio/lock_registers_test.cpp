@@ -127,6 +127,20 @@ TEST_F(LockRegisterTest, LockReadsValidateFirst) {
                           }));
 }
 
+// The second block of a 40-pad group: pads 32..39, 8 bytes after the first.
+TEST_F(LockRegisterTest, LockReadsTakeTheBlockAsked) {
+  StartOn(kHDeviceId);
+  Board().SetPadConfigLock(0x030C0022, true);  // VGPIO pad 34, port 0x6D
+  Board().SetPadTxLock(0x030C0027, true);      // pad 39
+  UINT32 value = 0;
+  EXPECT_EQ(ReadLockRegister(0x030C, 1, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 2);
+  EXPECT_EQ(ReadLockTxRegister(0x030C, 1, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 7);
+  EXPECT_EQ(TraceLines(), (Lines{"read32 0xFD6D00A8 = 0x00000004",
+                                 "read32 0xFD6D00AC = 0x00000080"}));
+}
+
 TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
   StartOn(kHDeviceId);
   const struct {
