@@ -53,7 +53,9 @@ TARGETS = sorted({t for targets in PROGRAMS.values() for t in targets})
 
 
 def sync_tree():
-    """Copies changed files only, so unchanged objects stay built."""
+    """Copies changed files only, so unchanged objects stay built. A copy
+    takes the time of copying, not its source's: objects rebuilt for a
+    mutation since the source changed must not look newer than it."""
     for top in COPIED:
         source = ROOT / top
         if source.is_file():
@@ -66,7 +68,8 @@ def sync_tree():
             if target.exists() and filecmp.cmp(path, target, shallow=False):
                 continue
             target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy2(path, target)
+            shutil.copyfile(path, target)
+            shutil.copymode(path, target)
         if source.is_dir():
             for stale in (COPY / top).rglob("*"):
                 if stale.is_file() and not (
