@@ -6,7 +6,8 @@ FIRMWARE_PREREQUISITES := \
   "$(OVMF)/OVMF_CODE_4M.fd ovmf" \
   "$(OVMF)/OVMF_CODE_4M.secboot.fd ovmf" \
   "python3 python3" \
-  "UEFIExtract uefitool-cli"
+  "UEFIExtract uefitool-cli" \
+  "pnmtopng netpbm"
 # libFuzzer's runtime for the boot fuzzers.
 FUZZ_PREREQUISITES := \
   "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev"
@@ -39,7 +40,16 @@ test: host image asan fuzz-build
 	@tools/static-analysis.sh
 	@fuzz/run-fuzzers.sh 60 board hostile
 
-.PHONY: asan analysis coverage
+# The picture of the board's Setup form in the README: varnex-w's board, the
+# driver dispatched from the firmware volume, the firmware's form browser on
+# the renamed option (docs/setup-screen.png).
+setup-picture: host image
+	@firmware-tests/run-firmware-stage.sh examples/varnex-w.json --setup-screen varnex-w \
+	  --keep-dir build/setup-picture
+	@cp build/setup-picture/firmware-volume/plain/varnex-w/setup-screen.png docs/setup-screen.png
+	@echo "docs/setup-screen.png: the form browser on varnex-w's board"
+
+.PHONY: asan analysis coverage setup-picture
 
 # The host build with every sanitizer finding fatal.
 asan: prerequisites

@@ -5,6 +5,7 @@
 #
 #   run-firmware-stage.sh [SCENARIO.json ...] [--keep-dir DIR]
 #                         [--expectation SCENARIO=FILE ...]
+#                         [--setup-screen SCENARIO ...]
 #
 # Without scenarios it plays examples/*.json and firmware-tests/scenarios/*.json.
 set -uo pipefail
@@ -18,7 +19,8 @@ ovmf=/usr/share/OVMF
   "$ovmf/OVMF_CODE_4M.fd ovmf" \
   "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" \
   "$ovmf/OVMF_VARS_4M.fd ovmf" \
-  "python3 python3" ||
+  "python3 python3" \
+  "pnmtopng netpbm" ||
   { echo "run-firmware-stage: prerequisites missing" >&2; exit 1; }
 
 # Scenario paths stay relative to the caller's directory.

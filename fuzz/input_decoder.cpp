@@ -141,6 +141,9 @@ void DecodeSeries(InputBytes &in, BoardSetup &setup) {
 
 void DecodeP2sb(InputBytes &in, BoardSetup &setup) {
   const uint16_t p2sb = in.U16();
+  // Bits 8..5: the status reads a message stays busy for, 0..15 (0 gives the
+  // default board's 3).
+  setup.p2sbBusyReads = ((p2sb >> 5) & 0xF) ^ sim::P2sb::kDefaultBusyReads;
   if (p2sb == kStuckP2sb) {
     setup.p2sb = sim::P2sbBehaviour::Stuck;
     return;

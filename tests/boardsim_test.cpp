@@ -139,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   kOk, kBothFirst, kBothSecond},
                       ExampleCase{"p2sb-absent", 14, 2, "0x44000201", kOk,
                                   kBothFirst, kBothSecond},
+                      ExampleCase{"p2sb-slow-completion", 14, 2, "0x44000200",
+                                  kOk, kBothFirst, kBothSecond},
                       ExampleCase{"lan-first-bridge-only", 14, 2, "0x44000200",
                                   kOk, "a5a5a501001b21c0ffee",
                                   "005a5a5a5a5a5a"},
@@ -154,6 +156,26 @@ INSTANTIATE_TEST_SUITE_P(
       std::erase(name, '-');
       return name;
     });
+
+// Each message's wait reads the status once per busy read and once more,
+// in the report and in the trace's fold of the busy reads.
+TEST(Boardsim, SlowP2sbShowsTheStatusReadsOfEachMessage) {
+  const json report = Report(Example("p2sb-slow-completion"));
+  const json &messages = report["gpp_b0"]["sideband_messages"];
+  ASSERT_EQ(messages.size(), 2U) << messages;
+  for (const json &message : messages) {
+    EXPECT_EQ(message["status_reads"], 8) << message;
+    EXPECT_EQ(message["completion"], 0) << message;
+  }
+  int busyRuns = 0;
+  for (const json &access : report["accesses"]) {
+    if (access["op"] == "read" && access["value"] == "0x1301") {
+      EXPECT_EQ(access.value("repeat", 1), 7) << access;
+      ++busyRuns;
+    }
+  }
+  EXPECT_EQ(busyRuns, 2);
+}
 
 struct BadInput {
   const char *name;

@@ -247,12 +247,14 @@ INSTANTIATE_TEST_SUITE_P(
     Layout, FuzzInputDecoding,
     ::testing::Values(
         // Only one value of the P2SB field is the costly stuck P2SB, and only
-        // then may a status override keep its busy bit.
+        // then may a status override keep its busy bit. Bits 8..5 of either
+        // value (0xA) give 0xA ^ 3 busy reads.
         Decoding{"stuck P2SB keeps a busy status",
                  Literal(Head(0xA75C) + Bytes{1, 11, 0xFF, 0xFF, 0xFF, 0xFF}),
                  InputMode::Board,
                  [](BoardSetup &s) {
                    s.p2sb = sim::P2sbBehaviour::Stuck;
+                   s.p2sbBusyReads = 9;
                    s.registers = {{0xE00F90D8, 0xFFFFFFFF}};
                  }},
         Decoding{"any other P2SB drops the busy bit",
@@ -260,6 +262,7 @@ INSTANTIATE_TEST_SUITE_P(
                  InputMode::Board,
                  [](BoardSetup &s) {
                    s.p2sb = sim::P2sbBehaviour::Absent;
+                   s.p2sbBusyReads = 9;
                    s.registers = {{0xE00F90D8, 0xFFFFFFFE}};
                  }},
         Decoding{"P2SB error completion from the upper bits of its field",
@@ -268,6 +271,9 @@ INSTANTIATE_TEST_SUITE_P(
                    s.p2sb = sim::P2sbBehaviour::Error;
                    s.p2sbCompletion = 2;
                  }},
+        Decoding{"P2SB busy reads from bits 8..5 of its field",
+                 Literal(Head(0x01E0)), InputMode::Board,
+                 [](BoardSetup &s) { s.p2sbBusyReads = 0xF ^ 3; }},
         Decoding{"raw register of either window",
                  Literal(Head() + Bytes{2, 0x40, 0x6E, 0x37, 0x12, 1, 0, 0, 0,
                                         0x41, 0x00, 0x03, 0x13, 2, 0, 0, 0}),

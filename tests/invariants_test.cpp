@@ -3,6 +3,8 @@
 #include "driver/board_service_protocol.h"
 #include "platform/guids.h"
 #include "platform/register_access.h"
+#include "sim/facts/gpio_layout.h"
+#include "sim/hex_text.h"
 #include "sim/outcome/outcome_json.h"
 #include "sim/outcome/outcome_text.h"
 #include "tests/board_test_support.h"
@@ -63,6 +65,34 @@ TEST(Invariants, GppB0StoreWithoutHostOwnershipIsReported) {
   RegisterRead32(PrivateRegisterAddress(0x6E, 0x030));
   RegisterWrite32(PrivateRegisterAddress(0x6E, 0x790), 0x44000200);
   EXPECT_TRUE(Reports(boot, "without the host owning it"));
+}
+
+// Any store of the driver to a pad's DW0 or DW1 needs the driver's last
+// read of that pad's ownership to have shown the host owning it.
+TEST(Invariants, StoreToAnyPadNotSeenHostOwnedIsReported) {
+  const facts::GpioPad kGppK1 = facts::kGppK[1];
+  const facts::GpioPad kGppA0 = {0, 0};
+  const struct {
+    facts::GpioPad pad;
+    unsigned dw;
+    uint8_t strapOwner;  // of GPP_K1
+    bool reported;
+  } cases[] = {
+      {kGppK1, 0, 0, false},  // read as host-owned while the riser was read
+      {kGppK1, 1, 0, false},        {kGppK1, 0, 1, true}, {kGppK1, 1, 3, true},
+      {kGppA0, 0, 0, true},  // its ownership never read
+      {facts::kGppB0, 1, 0, false},
+  };
+  for (const auto &c : cases) {
+    BoardSetup setup;
+    setup.strapOwners[1] = c.strapOwner;
+    SimulatedBoot boot(setup);
+    boot.Play();
+    const uint64_t address = facts::PadDw0(facts::Series::H, c.pad) + 4 * c.dw;
+    RegisterWrite32(address, 0x44000200);
+    EXPECT_EQ(Reports(boot, "without the host owning it"), c.reported)
+        << sim::Hex(address) << " owner " << int{c.strapOwner};
+  }
 }
 
 TEST_F(InvariantsTest, CommandRegisterLeftChangedIsReported) {

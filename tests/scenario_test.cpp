@@ -55,6 +55,7 @@ TEST(ScenarioFile, EveryKnobReadsBackAsWritten) {
   setup.pchDeviceId = 0x1234;
   setup.p2sb = sim::P2sbBehaviour::Error;
   setup.p2sbCompletion = 3;
+  setup.p2sbBusyReads = 0x0FFFFFFF;
   setup.lan = {sim::DeviceKind::None, sim::DeviceKind::Other};
   setup.registers = {{0xFD6E008C, 5}, {0xE00E0018, 0x00040400}};
   setup.bridgeKeys[8] = 0x00F9;
@@ -148,6 +149,12 @@ INSTANTIATE_TEST_SUITE_P(
                 "each table named once"},
         Refused{R"({"p2sb_completion": 0})", "1, 2 or 3"},
         Refused{R"({"p2sb_completion": 4})", "1, 2 or 3"},
+        Refused{R"({"p2sb_busy_reads": 268435456})",
+                "key \"p2sb_busy_reads\": value 268435456 is not accepted; "
+                "accepted: 0 to 268435455"},
+        Refused{R"({"p2sb_busy_reads": -1})", "the driver's poll limit"},
+        Refused{R"({"p2sb_busy_reads": 2.5})", "\"p2sb_busy_reads\""},
+        Refused{R"({"p2sb_busy_reads": "seven"})", "status reads a sideband"},
         Refused{R"({"hostile_reads": "0a0"})", "hex digit pairs"}));
 
 class ScenarioPlay : public ::testing::Test {

@@ -4,19 +4,22 @@
 // It plays the board firmware around the driver: it moves a laid-out board
 // into the chipset windows (chipset_windows), serves SMBIOS records on top
 // of the firmware's own SMBIOS protocol (slot_records,
-// smbios_record_service), records every Setup string replacement
-// (setup_string_recorder) and names the two LAN bridges (bridge_location),
-// all once PCI enumeration is complete (after_pci_enumeration). Everything
+// smbios_record_service), holds the board's Setup form in the firmware's HII
+// database (board_setup_form) and replaces its strings for the driver
+// (setup_string_service), and names the two LAN bridges (bridge_location).
+// The form is there from its start; the rest follows once PCI enumeration
+// is complete (after_pci_enumeration). Everything
 // it does is kept in a log that the checker prints later (stage_log). This
 // file is its entry, its steps and the diagnostics that tell the stage's
 // runs apart.
 #include "firmware-tests/efi/after_pci_enumeration.h"
+#include "firmware-tests/efi/board_setup_form.h"
 #include "firmware-tests/efi/bridge_location.h"
 #include "firmware-tests/efi/chipset_windows.h"
 #include "firmware-tests/efi/driver_image.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
 #include "firmware-tests/efi/firmware_smbios.h"
-#include "firmware-tests/efi/setup_string_recorder.h"
+#include "firmware-tests/efi/setup_string_service.h"
 #include "firmware-tests/efi/slot_records.h"
 #include "firmware-tests/efi/smbios_record_service.h"
 #include "firmware-tests/efi/stage_log.h"
@@ -129,7 +132,7 @@ BOOLEAN LayOutBoardThenInstallSmbiosRecords() {
 
 BOOLEAN InstallSetupStrings() {
   InstallService(facts::efi::kSetupStringService,
-                 SetupStringRecorderInterface(), "setup-string-service");
+                 SetupStringServiceInterface(Boot), "setup-string-service");
   return TRUE;
 }
 
@@ -160,6 +163,7 @@ extern "C" EFI_STATUS EFIAPI CompanionEntry(EFI_HANDLE image,
 
   Driver = LocateDriverImage();
   ReportSmmBase();
+  RegisterBoardSetupForm(system);
   WatchReadyToBoot();
   RunAfterPciEnumeration(Boot, kSteps, sizeof(kSteps) / sizeof(kSteps[0]));
   return EFI_SUCCESS;

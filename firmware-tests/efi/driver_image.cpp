@@ -77,17 +77,6 @@ BOOLEAN EndsWith(const CHAR16 *path, const CHAR8 *name) {
   return TRUE;
 }
 
-BOOLEAN SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
-  const auto *left = reinterpret_cast<const UINT8 *>(&a);
-  const auto *right = reinterpret_cast<const UINT8 *>(&b);
-  for (UINTN i = 0; i < sizeof(EFI_GUID); ++i) {
-    if (left[i] != right[i]) {
-      return FALSE;
-    }
-  }
-  return TRUE;
-}
-
 // The driver's image as this loaded image, or one with a null image.
 DriverImage AsDriverImage(EFI_LOADED_IMAGE_PROTOCOL *image) {
   const CHAR16 *name = FileName(image);

@@ -12,6 +12,17 @@ inline EFI_GUID *GuidArg(const EFI_GUID &guid) {
   return const_cast<EFI_GUID *>(&guid);
 }
 
+inline BOOLEAN SameGuid(const EFI_GUID &a, const EFI_GUID &b) {
+  const auto *left = reinterpret_cast<const UINT8 *>(&a);
+  const auto *right = reinterpret_cast<const UINT8 *>(&b);
+  for (UINTN i = 0; i < sizeof(EFI_GUID); ++i) {
+    if (left[i] != right[i]) {
+      return FALSE;
+    }
+  }
+  return TRUE;
+}
+
 inline constexpr EFI_GUID kLoadedImageProtocolGuid = {
     0x5B1B31A1,
     0x9562,

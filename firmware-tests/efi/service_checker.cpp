@@ -6,7 +6,9 @@
 #include "driver/board_service.h"
 #include "firmware-tests/efi/driver_image.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
+#include "firmware-tests/efi/setup_package_list.h"
 #include "firmware-tests/efi/text_line.h"
+#include "platform/outside_services.h"
 #include "sim/facts/board.h"
 #include "sim/facts/efi_guids.h"
 
@@ -98,6 +100,75 @@ VOID CallEntries(BoardServiceInterface *service) {
   Say(line);
 }
 
+// The board's Setup string service refuses a name or an identifier it does
+// not hold; the texts read back afterwards show that it changed nothing.
+VOID ReportSetupRefusals() {
+  SetupStringService *service = nullptr;
+  const EFI_STATUS status =
+      Boot->LocateProtocol(GuidArg(facts::efi::kSetupStringService), nullptr,
+                           reinterpret_cast<VOID **>(&service));
+  struct Refused {
+    const CHAR8 *name;
+    UINTN id;
+  };
+  const Refused refused[] = {
+      {"Nowhere", facts::kRiserPromptStringId},
+      {facts::kSetupFormName, facts::kRiserHelpStringId + 1}};
+  for (const Refused &call : refused) {
+    TextLine line;
+    LineStart(line, "BOARDCHECK setup-refusal name=");
+    LineText(line, call.name);
+    LineText(line, " id=");
+    LineHex(line, call.id);
+    LineText(line, " status=");
+    LineHex(line, EFI_ERROR(status)
+                      ? status
+                      : service->ReplaceString(call.name, call.id, "REFUSED"));
+    Say(line);
+  }
+}
+
+// The riser option's two strings as the firmware's HII database holds them,
+// in every language of the board's Setup package list.
+VOID ReportSetupTexts() {
+  HiiServices hii = {};
+  const EFI_STATUS status = LocateHii(Boot, hii);
+  const EFI_HII_HANDLE list =
+      EFI_ERROR(status)
+          ? nullptr
+          : FindPackageListByName(Boot, hii, facts::kSetupFormName);
+  PackageLanguages languages = {};
+  TextLine line;
+  LineStart(line, "BOARDCHECK setup-form found=");
+  LineDecimal(line, list != nullptr ? 1 : 0);
+  if (list != nullptr && !EFI_ERROR(LanguagesOf(hii, list, languages))) {
+    LineText(line, " languages=");
+    LineDecimal(line, languages.count);
+  }
+  Say(line);
+  const EFI_STRING_ID ids[] = {facts::kRiserPromptStringId,
+                               facts::kRiserHelpStringId};
+  for (UINTN i = 0; i < languages.count; ++i) {
+    for (const EFI_STRING_ID id : ids) {
+      CHAR16 text[128];
+      UINTN size = sizeof(text);
+      const EFI_STATUS got = hii.strings->GetString(
+          hii.strings, languages.code[i], list, id, text, &size, nullptr);
+      LineStart(line, "BOARDCHECK setup-text lang=");
+      LineText(line, languages.code[i]);
+      LineText(line, " id=");
+      LineHex(line, id);
+      LineText(line, " status=");
+      LineHex(line, got);
+      LineText(line, " text=");
+      if (!EFI_ERROR(got)) {
+        LineWide(line, text);
+      }
+      Say(line);
+    }
+  }
+}
+
 VOID ReportCompanionLog() {
   StageLogProtocol *log = nullptr;
   const EFI_STATUS status = Boot->LocateProtocol(
@@ -148,6 +219,8 @@ extern "C" EFI_STATUS EFIAPI CheckerEntry(EFI_HANDLE,
   if (!EFI_ERROR(status) && service != nullptr) {
     CallEntries(service);
   }
+  ReportSetupRefusals();
+  ReportSetupTexts();
 
   ReportCompanionLog();
   LineStart(line, "BOARDCHECK end");

@@ -1,7 +1,10 @@
 """A scenario's board laid into two shared-memory files by boardlay, which
 runs QEMU as its child and serves the P2SB while it runs. QEMU maps each
 file through an ivshmem-plain device on bus 0; the companion moves their
-BAR2 to the chipset windows, the PCI window's device first."""
+BAR2 to the chipset windows, the PCI window's device first. QEMU starts
+held (-S) with its gdbstub on a socket, through which boardlay watches the
+guest's stores and reads of the P2SB status register: a message completes
+on the status read after the scenario's busy ones, as in boardsim."""
 
 import os
 import shutil
@@ -21,15 +24,17 @@ class LaidOutBoard:
         self.account = Path(account)
         self.files = {window: SHARED_MEMORY / ("boardstage-%d-%s-%s" % (os.getpid(), name, window))
                       for window in WINDOW_NAMES}
+        self.gdb_socket = SHARED_MEMORY / ("boardstage-%d-%s-gdb" % (os.getpid(), name))
 
     def wrapper(self):
         return [str(BOARDLAY), str(self.scenario),
                 "--pci-window", str(self.files["pci"]),
                 "--private-window", str(self.files["private"]),
-                "--account", str(self.account), "--"]
+                "--account", str(self.account),
+                "--gdb-socket", str(self.gdb_socket), "--"]
 
     def qemu_args(self):
-        args = []
+        args = ["-S", "-gdb", "unix:%s,server=on,wait=off" % self.gdb_socket]
         for window in WINDOW_NAMES:
             args += ["-object", "memory-backend-file,id=%swin,size=%s,share=on,mem-path=%s"
                      % (window, self.file_size, self.files[window]),
@@ -41,7 +46,8 @@ class LaidOutBoard:
         for window, path in self.files.items():
             if path.exists():
                 shutil.move(str(path), Path(directory) / ("%s-window.img" % window))
+        self.gdb_socket.unlink(missing_ok=True)
 
     def remove(self):
-        for path in self.files.values():
+        for path in (*self.files.values(), self.gdb_socket):
             path.unlink(missing_ok=True)

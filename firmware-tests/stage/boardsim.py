@@ -59,7 +59,13 @@ class Facts:
         self.checker_size = entry4["checker_size"]
         self.slot_designations = list(raw["slot_designations"])
         self.board_service_guid = raw["board_service_guid"].upper()
-        self.setup_form = raw["setup"]["form"]
+        setup = raw["setup"]
+        self.setup_form = setup["form"]
+        self.setup_formset_title = setup["formset_title"]
+        self.setup_ids = [setup["prompt_id"], setup["help_id"]]
+        # Each language's texts of the riser option before any replacement.
+        self.setup_defaults = {language["code"]: dict(zip(self.setup_ids, (language["prompt"], language["help"])))
+                               for language in setup["languages"]}
         self.bridge_keys = {str(port["key"]): port["bridge"] for port in raw["lan_ports"]}
         self.keep_firmware_pci_location = raw["keep_firmware_pci_location"]
         self.driver_file_guid = raw["driver_file_guid"].upper()

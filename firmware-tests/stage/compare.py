@@ -5,6 +5,7 @@ agree."""
 from dataclasses import dataclass, field
 
 from . import trace
+from .setup_visit import FIRMWARE_LANGUAGE
 
 # A list of LAN MACs is a count byte and one 6-byte MAC at the end of the
 # buffer's promised size.
@@ -64,6 +65,13 @@ def written_bytes_agree(firmware, expected, promised, size, canary):
 
 def project(messages, keys):
     return [{key: message.get(key) for key in keys} for message in messages]
+
+
+def setup_texts_after(expected, facts):
+    """What each language of the board's Setup form holds after boardsim's
+    replacements: each applies to every language."""
+    return {language: {**defaults, **expected["setup_strings"]}
+            for language, defaults in facts.setup_defaults.items()}
 
 
 def gpp_b0_rows(side, expected):
@@ -133,7 +141,15 @@ def compare(side, expected, facts, play):
             same("slot records deleted (position, status)", deleted, wanted,
                  note="handles are the firmware's own"),
             key_row("SMBIOS reads (instance, value in, status)", side, expected, "slot_record_reads"),
-            key_row("Setup strings", side, expected, "setup_strings")]
+            same("Setup strings read back (GetString, each language)", side["setup_texts"],
+                 setup_texts_after(expected, facts),
+                 note="boardsim's replacements over the form's defaults")]
+    if side.get("setup_screen") is not None:
+        texts = setup_texts_after(expected, facts)[FIRMWARE_LANGUAGE]
+        prompt_id, help_id = facts.setup_ids
+        rows.append(same("Setup screen (the form browser's formset, prompt, help)", side["setup_screen"],
+                         {"formset": facts.setup_formset_title, "prompt": texts[prompt_id],
+                          "help": texts[help_id]}, note="screenshot setup-screen.png"))
     if play.windows == "laid-out":
         rows.extend(gpp_b0_rows(side, expected))
     lookups = key_row("bridge lookups (key, bridge)", side, expected, "bridge_lookups")

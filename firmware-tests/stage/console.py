@@ -45,10 +45,12 @@ class CheckerReport:
         self.entries = {}
         self.facts = {}
         self.words = []
+        self.lines = []  # every line without its BOARDCHECK
         for line in lines:
             if not line.startswith("BOARDCHECK "):
                 continue
             body = line[len("BOARDCHECK "):].strip()
+            self.lines.append(body)
             entry = re.match(r"^entry (\d+) (\w+)=(\S*)$", body)
             if entry:
                 self.entries.setdefault(int(entry.group(1)), {})[entry.group(2)] = entry.group(3)

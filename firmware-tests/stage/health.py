@@ -4,9 +4,13 @@ the driver did? None of these is an expectation about the driver."""
 
 from pathlib import Path
 
-from .console import console_lines
+from .console import console_lines, fields
 from .firmware import COMPANION, DRIVER
 from .runner import boot_record
+from .setup_visit import visit_problems, visit_record
+
+
+NOT_FOUND = "0x800000000000000e"
 
 
 def exit_problems(directory, what):
@@ -106,9 +110,16 @@ def scenario_problems(directory, console, facts, play, load_path):
     shown, shell = first_line("COMPANION ready-to-boot signalled"), first_line("UEFI Interactive Shell")
     check(shown is not None and shell is not None and shown < shell,
           "ready-to-boot was not signalled by the boot manager before it started the shell")
+    form = companion.first("setup-form registered ")
+    check(form == {"status": "0x0"}, "the companion did not register the board's Setup form: %s" % form)
+    refusals = [fields(line) for line in console.checker.lines if line.startswith("setup-refusal ")]
+    check(len(refusals) == 2 and all(r.get("status") == NOT_FOUND for r in refusals),
+          "the Setup string service must refuse an unknown name and identifier with %s: %s"
+          % (NOT_FOUND, refusals))
     unexpected = [line for line, _ in companion.starting("unexpected-entry")]
     check(not unexpected, "unused service entries were called: %s" % unexpected)
 
+    problems.extend(visit_problems(visit_record(directory)))
     if play.windows == "laid-out":
         check((directory / "board-account.json").exists(), "no board-account.json")
     else:

@@ -18,6 +18,8 @@ from .firmware import BUILT, LOAD_PATHS, VARIANTS
 from .plan import as_played, plan, variant_of
 from .play import Scenario, play_scenario, set_up
 from .runner import run_parallel
+from .compare import setup_texts_after
+from .setup_visit import FIRMWARE_LANGUAGE, visit_for
 
 DEFAULT_SCENARIOS = [REPO / "examples", REPO / "firmware-tests" / "scenarios"]
 
@@ -37,7 +39,16 @@ def arguments(argv):
     parser.add_argument("--also-in", action="append", default=[], choices=sorted(VARIANTS),
                         metavar="VARIANT", help="play each scenario in this firmware variant too "
                         "(%s), the same board with smm_base set to match" % ", ".join(sorted(VARIANTS)))
+    parser.add_argument("--setup-screen", action="append", default=[], metavar="SCENARIO",
+                        help="end SCENARIO's boot (its name or file) in the firmware's Setup "
+                             "screen: open the board's option there, check its prompt and help "
+                             "text, keep setup-screen.png")
     return parser.parse_args(argv)
+
+
+def named(name, paths):
+    """The scenario paths a name given on the command line stands for."""
+    return [p for p in paths if name in (p.stem, p.name, str(p)) or Path(name).resolve() == p.resolve()]
 
 
 def substitutions(given, paths):
@@ -45,13 +56,24 @@ def substitutions(given, paths):
     chosen = {}
     for item in given:
         name, equals, file = item.partition("=")
-        matches = [p for p in paths
-                   if name in (p.stem, p.name, str(p)) or Path(name).resolve() == p.resolve()]
+        matches = named(name, paths)
         if not equals or len(matches) != 1:
             raise SystemExit("run-firmware-stage: --expectation %s names %d of the scenarios played"
                              % (item, len(matches)))
         chosen[matches[0]] = Path(file)
     return chosen
+
+
+def setup_visits(given, paths):
+    """The scenario paths whose boots end in Setup, each named once."""
+    visits = set()
+    for name in given:
+        matches = named(name, paths)
+        if len(matches) != 1:
+            raise SystemExit("run-firmware-stage: --setup-screen %s names %d of the scenarios played"
+                             % (name, len(matches)))
+        visits.add(matches[0])
+    return visits
 
 
 def prepared(scenario, resolved, substitute, facts, load_path, variant):
@@ -109,6 +131,15 @@ def without_added_repeats(scenarios):
     return [s for s in scenarios if not s.played_as.startswith("added") or key(s) not in given]
 
 
+def board_setup_visit(scenario, facts):
+    """The board's Setup form as the scenario's boot must show it: its
+    formset, and the riser option's prompt and help in the firmware's
+    language after boardsim's replacements."""
+    texts = setup_texts_after(scenario.expected, facts)[FIRMWARE_LANGUAGE]
+    prompt_id, help_id = facts.setup_ids
+    return visit_for(facts.setup_formset_title, texts[prompt_id], texts[help_id])
+
+
 def title(played):
     scenario, play = played.scenario, played.scenario.play
     try:
@@ -141,6 +172,7 @@ def main(argv=None):
     load_path = LOAD_PATHS[args.load_path]
     out = args.keep_dir.resolve()
     chosen = substitutions(args.expectation, paths)
+    visiting = setup_visits(args.setup_screen, paths)
     scenarios = without_added_repeats(
         [s for p in paths for s in load(p, chosen.get(p), facts, load_path, out, args.also_in)])
     playable = [s for s in scenarios if s.play is not None and not s.problems]
@@ -158,7 +190,8 @@ def main(argv=None):
                   % (variant, load_path.name, out / load_path.name))
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
-    played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, BUILT)
+    played = run_parallel([lambda s=s: play_scenario(s, out, stores[s.play.variant][0], facts, BUILT,
+                                                     board_setup_visit(s, facts) if s.source in visiting else None)
                            for s in ready])
 
     for outcome in played:

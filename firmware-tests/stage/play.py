@@ -91,7 +91,7 @@ def judge(scenario, directory, facts):
         return [], ["the logs or the expectation are unreadable: %r" % error], []
 
 
-def play_scenario(scenario, out, vars_template, facts, images):
+def play_scenario(scenario, out, vars_template, facts, images, setup_visit=None):
     directory = fresh_directory(log_directory(out, scenario))
     (directory / "scenario.json").write_text(json.dumps(scenario.resolved, indent=1) + "\n")
     (directory / "boardsim.json").write_text(json.dumps(scenario.expected, indent=1) + "\n")
@@ -107,7 +107,8 @@ def play_scenario(scenario, out, vars_template, facts, images):
         wrapper = board.wrapper()
     boot = Boot(directory, VARIANTS[play.variant], play.load_path, play.load_path.scenario_script(),
                 vars_template, images,
-                qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked")
+                qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked",
+                setup_visit=setup_visit)
     failed = True
     try:
         boot.run()

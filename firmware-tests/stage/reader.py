@@ -12,8 +12,13 @@ firmware side can observe:
   smm_base            EFI_SMM_BASE2_PROTOCOL stood installed at the driver's
                       entry (its handle is older than the driver's image);
                       smm_base_in_smm: what its InSmm answered
+  setup_texts         the riser option's prompt and help in every language of
+                      the board's Setup package list, read back with
+                      GetString (boardsim's setup_strings over the defaults)
+  setup_screen        boots that visit Setup: the formset, prompt and help the
+                      firmware's form browser showed (None where it did not)
   slot_records_left, slot_record_reads, slot_records_deleted (the handle is
-                      the firmware's), setup_strings, board_service, lan (the
+                      the firmware's), board_service, lan (the
                       checker's larger buffers), bridge_lookups (null when
                       the firmware's own PCD instance answers, unseen)
   gpp_b0              laid-out boards: dw0 and tx_locked as the private
@@ -32,6 +37,7 @@ from pathlib import Path
 from . import trace
 from .console import BootConsole, dh_carriers, dh_handles
 from .firmware import DRIVER
+from .setup_visit import shown_on_screen, visit_record
 
 
 def status_text(text):
@@ -118,17 +124,20 @@ def slot_records_deleted(companion, facts):
     return deleted
 
 
-def setup_strings(companion, facts):
-    strings = {}
-    for line, _ in companion.starting("setup-string "):
-        found = re.match(r"^setup-string name=(\S+) id=(0x[0-9A-Fa-f]+) text=(.*)$", line)
-        if not found:
-            continue
-        key = "0x%04X" % int(found.group(2), 16)
-        if found.group(1) != facts.setup_form:
-            key += " (form %s)" % found.group(1)
-        strings[key] = found.group(3)
-    return strings
+def setup_texts(checker):
+    """The riser option's strings as the checker read them back through the
+    firmware's HII string service: {language: {id: text}}; a failed read
+    shows its status. None when the checker found no Setup package list."""
+    if checker.facts.get("setup-form", {}).get("found") != "1":
+        return None
+    texts = {}
+    for line in checker.lines:
+        found = re.match(r"^setup-text lang=(\S+) id=(0x[0-9A-Fa-f]+) status=(0x[0-9A-Fa-f]+) text=(.*)$", line)
+        if found:
+            language, string_id, status, text = found.groups()
+            texts.setdefault(language, {})["0x%04X" % int(string_id, 16)] = (
+                text if int(status, 16) == 0 else "GetString status %s" % status_text(status))
+    return texts
 
 
 def installed_before_driver(console, protocol, load_path):
@@ -222,7 +231,8 @@ def firmware_side(directory, facts, play, load_path):
                                  if "smbiosview" in console.parts else None)
     side["slot_record_reads"] = slot_record_reads(companion)
     side["slot_records_deleted"] = slot_records_deleted(companion, facts)
-    side["setup_strings"] = setup_strings(companion, facts)
+    side["setup_texts"] = setup_texts(console.checker)
+    side["setup_screen"] = shown_on_screen(visit_record(directory))
     if play.windows == "laid-out":
         side["gpp_b0"] = gpp_b0(directory)
     side["bridge_lookups"] = bridge_lookups(companion) if play.bridge_location == "companion" else None

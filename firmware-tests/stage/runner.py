@@ -7,11 +7,15 @@ import json
 import os
 import shutil
 import subprocess
+import tempfile
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from pathlib import Path
+
+from .monitor import Monitor
+from .setup_visit import visit_setup
 
 
 HANG_LIMIT = 90  # seconds; a boot takes about 5
@@ -22,9 +26,10 @@ SHELL_COUNTDOWN = b" seconds to skip "
 GO_ON_KEY = b"\r"
 
 
-def write_script(path, lines):
-    """startup.nsh: quiet, the lines, then power off; CR LF line ends."""
-    text = "".join(line + "\r\n" for line in ["@echo -off", *lines, "reset -s"])
+def write_script(path, lines, last="reset -s"):
+    """startup.nsh: quiet, the lines, then power off (or, with last "exit",
+    back to the boot manager); CR LF line ends."""
+    text = "".join(line + "\r\n" for line in ["@echo -off", *lines, last])
     Path(path).write_bytes(text.encode())
 
 
@@ -66,12 +71,35 @@ class SerialConsole:
                     return
                 tail = seen[-len(SHELL_COUNTDOWN):]
 
+    def terminal(self, process):
+        """The console as a Setup visit drives it, while process runs."""
+        return Terminal(self._output, self._keys, process)
+
     def close(self):
         self._stop.set()
         self._thread.join(timeout=10)
         os.close(self._keys)
         self._input.unlink(missing_ok=True)
         self._output.replace(self.log_path)
+
+
+class Terminal:
+    def __init__(self, output, keys, process):
+        self._output = open(output, "rb")
+        self._keys = keys
+        self._process = process
+
+    def read(self):
+        return self._output.read()
+
+    def send(self, key):
+        os.write(self._keys, key)
+
+    def running(self):
+        return self._process.poll() is None
+
+    def close(self):
+        self._output.close()
 
 
 @dataclass
@@ -86,8 +114,9 @@ class Boot:
     qemu_extra: list = field(default_factory=list)
     wrapper: list = field(default_factory=list)  # runs QEMU as its child
     guest_errors: bool = False
+    setup_visit: object = None  # setup_visit.SetupVisit: the boot ends in Setup
 
-    def command(self, console):
+    def command(self, console, monitor=None):
         qemu = ["qemu-system-x86_64", "-m", "256", "-nodefaults", "-display", "none",
                 "-no-reboot", *self.variant.qemu_args(),
                 "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=%s"
@@ -95,6 +124,9 @@ class Boot:
                 "-drive", "if=pflash,format=raw,unit=1,file=%s" % (self.directory / "vars.fd"),
                 "-drive", "format=raw,file=fat:rw:%s" % (self.directory / "disk"),
                 *console.qemu_args(), *self.qemu_extra]
+        if monitor is not None:
+            # Off the laid-out board's slots 0x10 and 0x11.
+            qemu += ["-device", "VGA,addr=0x2", *monitor.qemu_args()]
         if self.guest_errors:
             qemu += ["-d", "guest_errors", "-D", str(self.directory / "guest-errors.log")]
         return ["timeout", "-k", "5", str(HANG_LIMIT), *self.wrapper, *qemu]
@@ -107,18 +139,24 @@ class Boot:
         disk.mkdir()
         for image in self.load_path.disk:
             shutil.copy(self.images / image, disk / image)
-        write_script(disk / "startup.nsh", self.script)
+        write_script(disk / "startup.nsh", self.script, "reset -s" if self.setup_visit is None else "exit")
         shutil.copy(self.vars_template, self.directory / "vars.fd")
         console = SerialConsole(self.directory / "console.log")
-        command = self.command(console)
+        sockets = tempfile.TemporaryDirectory(prefix="stage-monitor-")  # short: a socket path's limit
+        monitor = Monitor(Path(sockets.name) / "monitor") if self.setup_visit is not None else None
+        command = self.command(console, monitor)
         (self.directory / "command.txt").write_text(" ".join(command) + "\n")
         started = time.monotonic()
         try:
             with open(self.directory / "qemu-stderr.log", "wb") as errors:
-                status = subprocess.call(command, stdin=subprocess.DEVNULL, stdout=errors,
-                                         stderr=subprocess.STDOUT)
+                process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=errors,
+                                           stderr=subprocess.STDOUT)
+                if monitor is not None:
+                    visit_setup(self.setup_visit, console.terminal(process), monitor, self.directory)
+                status = process.wait()
         finally:
             console.close()
+            sockets.cleanup()
         result = {"exit_status": status, "timed_out": status == 124, "hang_limit": HANG_LIMIT,
                   "seconds": round(time.monotonic() - started, 1), "countdown_cut": console.key_sent}
         (self.directory / "boot.json").write_text(json.dumps(result, indent=1) + "\n")

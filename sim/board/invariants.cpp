@@ -17,12 +17,56 @@ namespace sim {
 namespace {
 
 // GPP_B0 lies at the same place in both series.
-constexpr facts::RegisterBits kGppB0Owner =
-    facts::PadOwnership(facts::Series::H, facts::kGppB0);
 constexpr uint64_t kGppB0Dw0 = facts::PadDw0(facts::Series::H, facts::kGppB0);
-static_assert(facts::PadOwnership(facts::Series::Lp, facts::kGppB0).address ==
-                  kGppB0Owner.address &&
-              facts::PadDw0(facts::Series::Lp, facts::kGppB0) == kGppB0Dw0);
+static_assert(facts::PadDw0(facts::Series::Lp, facts::kGppB0) == kGppB0Dw0);
+
+// A store the driver makes to a pad's DW0 or DW1 needs a read of the pad's
+// ownership, the last one before the store, that showed the host owning it.
+// Pads are taken in the layout of the series the driver last read the
+// LPC/eSPI device ID of.
+class PadOwnershipSeen {
+ public:
+  void Note(const Access &access) {
+    if (access.op != AccessOp::Read || access.width != 32) {
+      if (access.address == facts::kLpcDeviceId &&
+          access.op == AccessOp::Read) {
+        series_ =
+            facts::SeriesOfLpcDeviceId(static_cast<uint16_t>(access.value));
+      }
+      return;
+    }
+    ownershipRead_[access.address] = access.value;
+  }
+  // Empty for a store to no pad, or to a pad the driver saw host-owned.
+  std::optional<std::string> StoreToPadNotOwned(const Access &access) const {
+    if (access.op != AccessOp::Write) {
+      return std::nullopt;
+    }
+    const facts::GpioLayout &layout = facts::LayoutOf(series_);
+    for (uint32_t index = 0; index < layout.count; ++index) {
+      const facts::GpioGroup &group = layout[index];
+      for (uint16_t number = 0; number < group.pads; ++number) {
+        const uint64_t dw0 = facts::PadDw0(group, number);
+        if (access.address != dw0 && access.address != dw0 + 4) {
+          continue;
+        }
+        const facts::RegisterBits owner = facts::PadOwnership(group, number);
+        auto read = ownershipRead_.find(owner.address);
+        if (read != ownershipRead_.end() && (read->second & owner.mask) == 0) {
+          return std::nullopt;
+        }
+        return "a store to pad " + std::to_string(number) + " of group " +
+               std::to_string(index) +
+               " without the host owning it: " + Describe(access);
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  facts::Series series_ = facts::Series::H;
+  std::map<uint64_t, uint32_t> ownershipRead_;  // every 32-bit read, by address
+};
 
 // (address, op, width) of every access the driver may make.
 class NamedRegisters {
@@ -113,7 +157,7 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
     bridges.insert(bridge);
   }
 
-  std::optional<uint32_t> gppB0Owner;
+  PadOwnershipSeen ownership;
   std::map<uint64_t, uint32_t> savedCommand;  // by command-register address
   std::map<uint64_t, uint32_t> lastCommand;
   for (const Access &access : chipset.Trace().Entries()) {
@@ -130,17 +174,14 @@ void CheckAccesses(const FirmwareModel &firmware, const ChipsetModel &chipset,
         (access.address & 0xFFF) == facts::kPciBar0Offset) {
       named.AllowReceiveAddress(access.value & ~0xFU);
     }
+    ownership.Note(access);
+    if (auto store = ownership.StoreToPadNotOwned(access)) {
+      broken.push_back(*store);
+    }
     if (!named.Allows(access)) {
       broken.push_back("access to a register the driver does not name: " +
                        Describe(access));
       continue;
-    }
-    if (access.address == kGppB0Owner.address && access.op == AccessOp::Read) {
-      gppB0Owner = (access.value & kGppB0Owner.mask) >> kGppB0Owner.shift;
-    }
-    if (access.address == kGppB0Dw0 && access.op == AccessOp::Write &&
-        gppB0Owner != 0U) {
-      broken.push_back("GPP_B0's DW0 written without the host owning it");
     }
     if (inPciWindow && (access.address & 0xFFF) == facts::kPciCommandOffset &&
         access.width == 8) {

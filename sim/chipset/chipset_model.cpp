@@ -23,7 +23,25 @@ ChipsetModel::ChipsetModel()
   lpc.Define(facts::kLpcDeviceIdOffset, 2, facts::kDefaultLpcDeviceId);
 }
 
+uint32_t ChipsetModel::Read(uint64_t address, uint8_t width) {
+  if (lastRead_ && lastRead_->address == address && lastRead_->width == width &&
+      lastRead_->repeatsLeft != 0 && trace_.RepeatLastRead(width, address)) {
+    --lastRead_->repeatsLeft;
+    if (lastRead_->countsForP2sb) {
+      p2sb_.CountRepeatedStatusRead();
+    }
+    return lastRead_->value;
+  }
+  return LookUpAndRead(address, width);
+}
+
 uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
+  const bool statusRead = !readsZero_ && address <= facts::kP2sbStatus &&
+                          facts::kP2sbStatus < address + width / 8 &&
+                          !lan_.Decodes(address);
+  if (statusRead) {
+    p2sb_.BeforeStatusRead();
+  }
   const std::optional<uint32_t> value = Lookup(address, width);
   if (readSource_) {
     // Never remembered as the last read: the next read asks afresh.
@@ -37,7 +55,9 @@ uint32_t ChipsetModel::LookUpAndRead(uint64_t address, uint8_t width) {
       value ? *value : (readsZero_ && InWindows(address) ? 0 : AllOnes(width));
   trace_.Record(AccessOp::Read, width, address, result, value.has_value());
   if (!readSource_) {
-    lastRead_ = LastRead{address, width, result};
+    lastRead_ = LastRead{address, width, result,
+                         statusRead ? p2sb_.StatusReadsUnchanged() : UINT64_MAX,
+                         statusRead && p2sb_.CountsStatusReads()};
   }
   return result;
 }
@@ -134,6 +154,11 @@ void ChipsetModel::SetPadConfigLock(facts::PadCode pad, bool locked) {
 
 void ChipsetModel::SetP2sbState(P2sbState state, uint8_t completion) {
   p2sb_.SetState(state, completion);
+  Changed();
+}
+
+void ChipsetModel::SetP2sbBusyReads(uint32_t reads) {
+  p2sb_.SetBusyReads(reads);
   Changed();
 }
 

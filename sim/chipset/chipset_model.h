@@ -40,15 +40,11 @@ class ChipsetModel {
   ChipsetModel &operator=(const ChipsetModel &) = delete;
 
   // --- The register seam ----------------------------------------------
-  // Reads change nothing, so a repeat of the last access (a polling loop)
-  // is answered from it without a lookup.
-  uint32_t Read(uint64_t address, uint8_t width) {
-    if (lastRead_ && lastRead_->address == address &&
-        lastRead_->width == width && trace_.RepeatLastRead(width, address)) {
-      return lastRead_->value;
-    }
-    return LookUpAndRead(address, width);
-  }
+  // A repeat of the last access (a polling loop) is answered from it
+  // without a lookup for as long as it is certain to read the same: reads
+  // change nothing but the P2SB's count of status reads while a message is
+  // under way. Out of line, so every build calls the optimised copy.
+  uint32_t Read(uint64_t address, uint8_t width);
   void Write(uint64_t address, uint8_t width, uint32_t value);
   // One byte of controller memory, traced as an 8-bit read; false when no
   // controller's range holds the address.
@@ -64,6 +60,9 @@ class ChipsetModel {
   void SetPadTxLock(facts::PadCode pad, bool locked);
   void SetPadConfigLock(facts::PadCode pad, bool locked);
   void SetP2sbState(P2sbState state, uint8_t completion = 1);
+  // Status reads a started message stays busy for; the read after them sees
+  // it complete.
+  void SetP2sbBusyReads(uint32_t reads);
   void AddBridge(facts::PciFunctionAddress bridge, uint8_t subordinateBus);
   void SetDeviceBehind(uint8_t bus, DeviceKind kind, const MacAddress &mac,
                        uint32_t bar0);
@@ -88,6 +87,12 @@ class ChipsetModel {
   std::optional<uint32_t> Peek(uint64_t address, uint8_t width = 32) const;
   const std::vector<SidebandMessage> &SidebandMessages() const {
     return p2sb_.Messages();
+  }
+  // A message is under way: status reads count towards its completion.
+  bool P2sbCountsStatusReads() const { return p2sb_.CountsStatusReads(); }
+  // Status reads still certain to find it busy (UINT64_MAX: no end).
+  uint64_t P2sbStatusReadsUnchanged() const {
+    return p2sb_.StatusReadsUnchanged();
   }
   // Every value the board holds, as its memory would: PCI configuration and
   // controller bytes (width 8, an absent function as all-ones) and private
@@ -116,6 +121,8 @@ class ChipsetModel {
     uint64_t address;
     uint8_t width;
     uint32_t value;
+    uint64_t repeatsLeft;  // repeats certain to read the same value
+    bool countsForP2sb;    // a status read while a message is under way
   };
 
   std::vector<std::string> notes_;

@@ -38,7 +38,7 @@ void GpioCommunities::LayOut(const facts::GpioLayout &layout) {
     for (uint16_t number = 0; number < group.pads; ++number) {
       const uint64_t dw0 = facts::PadDw0(group, number);
       Define(dw0, Role::Dw0, index << 16 | number);
-      Define(dw0 + 4, Role::Plain);
+      Define(dw0 + 4, Role::Dw1, index << 16 | number);
     }
   }
   for (const auto &[address, old] : previous) {
@@ -85,19 +85,46 @@ bool GpioCommunities::Write(uint64_t address, uint32_t value) {
       notes_.push_back("plain store to lock register " + Hex(address) +
                        " ignored: lock registers change only by sideband");
       break;
-    case Role::Dw0: {
-      uint32_t writable = ~facts::kDw0RxState;
-      if (TestBit(LockBit(reg.pad, false))) {
-        writable &= facts::kDw0TxState;
-      }
-      if (TestBit(LockBit(reg.pad, true))) {
-        writable &= ~facts::kDw0TxState;
-      }
+    case Role::Dw0:
+    case Role::Dw1: {
+      const uint32_t writable = PadStoreMask(reg, address, value);
       reg.value = (reg.value & ~writable) | (value & writable);
       break;
     }
   }
   return true;
+}
+
+uint32_t GpioCommunities::PadStoreMask(const Register &reg, uint64_t address,
+                                       uint32_t value) {
+  const bool dw0 = reg.role == Role::Dw0;
+  const facts::GpioPad place = facts::PadOfCode(reg.pad);
+  const std::string what = std::string(dw0 ? "DW0" : "DW1") + " store " +
+                           Hex(value) + " to " + Hex(address) + " (group " +
+                           std::to_string(place.group) + " pad " +
+                           std::to_string(place.number) + ")";
+  const facts::RegisterBits owner =
+      facts::PadOwnership(GroupOf(reg.pad), place.number);
+  if ((registers_.at(owner.address).value & owner.mask) != 0) {
+    notes_.push_back(what + " refused: the host does not own the pad");
+    return 0;
+  }
+  uint32_t writable = dw0 ? ~facts::kDw0RxState : 0xFFFFFFFF;
+  const uint32_t changed = (reg.value ^ value) & writable;
+  if (TestBit(LockBit(reg.pad, false))) {
+    writable &= dw0 ? facts::kDw0TxState : 0;
+    if ((changed & ~writable) != 0) {
+      notes_.push_back(what +
+                       " kept its locked configuration bits: the pad is "
+                       "configuration-locked");
+    }
+  }
+  // A TX state kept under its lock is no fault: the firmware stores it when
+  // lifting the lock failed.
+  if (dw0 && TestBit(LockBit(reg.pad, true))) {
+    writable &= ~facts::kDw0TxState;
+  }
+  return writable;
 }
 
 bool GpioCommunities::SidebandWrite(uint8_t port, uint32_t offset,

@@ -33,9 +33,11 @@ class GpioCommunities {
 
   // Empty for an address outside the layout.
   std::optional<uint32_t> Read(uint64_t address) const;
-  // A plain store: ownership and lock registers keep their value, and DW0
-  // keeps its RX state, its TX state while TX-locked and all other bits
-  // while configuration-locked.
+  // A plain store: ownership and lock registers keep their value. A pad's
+  // DW0 and DW1 keep their value while the host does not own the pad, and
+  // while the pad is configuration-locked all but DW0's TX state, which its
+  // own TX-state lock keeps; DW0's RX state is the pin's. A store the
+  // ownership or the configuration lock refuses is noted.
   bool Write(uint64_t address, uint32_t value);
   // A lock update from the sideband: false when (port, offset) is not a
   // Lock or LockTx register.
@@ -60,12 +62,23 @@ class GpioCommunities {
   bool ConfigLocked(facts::PadCode pad) const;
 
  private:
-  enum class Role : uint8_t { Plain, Loaded, Ownership, Lock, LockTx, Dw0 };
+  enum class Role : uint8_t {
+    Plain,
+    Loaded,
+    Ownership,
+    Lock,
+    LockTx,
+    Dw0,
+    Dw1
+  };
   struct Register {
     uint32_t value;
     Role role;
-    facts::PadCode pad;  // DW0 only: group index and number in the layout
+    facts::PadCode pad;  // DW0, DW1: group index and number in the layout
   };
+  // The bits of the pad's DW0 (or DW1) a store may change now, with the
+  // reason for each refused one in notes.
+  uint32_t PadStoreMask(const Register &reg, uint64_t address, uint32_t value);
   void Define(uint64_t address, Role role, facts::PadCode pad = 0);
   const facts::GpioGroup &GroupOf(facts::PadCode pad) const;
   facts::RegisterBits LockBit(facts::PadCode pad, bool tx) const;

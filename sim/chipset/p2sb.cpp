@@ -44,39 +44,69 @@ void P2sb::AfterWrite(uint16_t offset, uint8_t width, uint32_t value) {
     return;
   }
   const uint32_t written = value >> (8 * (facts::kP2sbStatusOffset - offset));
-  if (state_ == P2sbState::Stuck) {
+  const bool wasUnderWay = pending_;
+  if (state_ == P2sbState::Stuck || pending_) {
+    // Busy is the engine's: a store cannot clear it.
     function_.Set(
         facts::kP2sbStatusOffset, 2,
         function_.Get(facts::kP2sbStatusOffset, 2) | facts::kP2sbBusy);
   }
-  if ((written & facts::kP2sbBusy) != 0) {
-    Start();
+  if ((written & facts::kP2sbBusy) == 0) {
+    return;
   }
+  if (wasUnderWay) {
+    notes_.push_back("sideband message started while the one before is busy");
+    return;
+  }
+  Start();
 }
 
-// The message completes within the store that starts it. One that is not
-// a GPIO lock update of a Lock or LockTx register changes nothing and
-// completes with status 1 (unsuccessful), as the fabric reports a request
-// no endpoint accepts; it is also noted as a fault of the firmware.
+// The message is taken as the registers hold it when busy is set; it
+// completes on the status read after the busy ones.
 void P2sb::Start() {
   const uint32_t address = function_.Get(facts::kP2sbAddressOffset, 4);
   const uint16_t status =
       static_cast<uint16_t>(function_.Get(facts::kP2sbStatusOffset, 2));
-  SidebandMessage message{
+  messages_.push_back(SidebandMessage{
       static_cast<uint8_t>(address >> 24),
       function_.Get(facts::kP2sbExtendedAddressOffset, 4) << 16 |
           (address & 0xFFFF),
       static_cast<uint8_t>(status >> 8),
       static_cast<uint16_t>(function_.Get(facts::kP2sbRoutingOffset, 2)),
-      function_.Get(facts::kP2sbDataOffset, 4),
-      std::nullopt,
-      false};
-  if (state_ == P2sbState::Stuck || state_ == P2sbState::HangsOnMessage) {
+      function_.Get(facts::kP2sbDataOffset, 4), std::nullopt, false, 0});
+  pending_ = true;
+  if (state_ == P2sbState::HangsOnMessage) {
     state_ = P2sbState::Stuck;
-    function_.Set(facts::kP2sbStatusOffset, 2, status | facts::kP2sbBusy);
-    messages_.push_back(message);
+  }
+  function_.Set(facts::kP2sbStatusOffset, 2, status | facts::kP2sbBusy);
+}
+
+void P2sb::BeforeStatusRead() {
+  if (!pending_) {
     return;
   }
+  SidebandMessage &message = messages_.back();
+  ++message.statusReads;
+  if (state_ != P2sbState::Stuck && message.statusReads > busyReads_) {
+    Complete();
+  }
+}
+
+uint64_t P2sb::StatusReadsUnchanged() const {
+  if (!pending_ || state_ == P2sbState::Stuck) {
+    return UINT64_MAX;
+  }
+  const uint64_t seen = messages_.back().statusReads;
+  return seen < busyReads_ ? busyReads_ - seen : 0;
+}
+
+// One that is not a GPIO lock update of a Lock or LockTx register changes
+// nothing and completes with status 1 (unsuccessful), as the fabric reports
+// a request no endpoint accepts; it is also noted as a fault of the
+// firmware.
+void P2sb::Complete() {
+  pending_ = false;
+  SidebandMessage &message = messages_.back();
   uint8_t completion = completion_;
   if (state_ == P2sbState::Ok) {
     message.applied =
@@ -93,7 +123,7 @@ void P2sb::Start() {
     }
   }
   message.completion = completion;
-  messages_.push_back(message);
+  const uint32_t status = function_.Get(facts::kP2sbStatusOffset, 2);
   function_.Set(facts::kP2sbStatusOffset, 2,
                 (status & ~(facts::kP2sbBusy | facts::kP2sbCompletionBits)) |
                     (completion << 1));

@@ -85,6 +85,9 @@ inline constexpr uint64_t kP2sbExtendedAddress =
 inline constexpr uint16_t kP2sbBusy = 1U << 0;
 inline constexpr uint16_t kP2sbCompletionBits = 3U << 1;
 inline constexpr uint8_t kSidebandGpioLockOpcode = 0x13;
+// Each of the driver's waits for the P2SB gives up after this many status
+// reads.
+inline constexpr uint32_t kSidebandPollLimit = 0x0FFFFFFF;
 
 // --- Onboard LAN ----------------------------------------------------------
 // Each controller sits at device 0 function 0 of its bridge's subordinate
@@ -141,6 +144,19 @@ inline constexpr uint16_t kRiserHelpStringId = 0x1A53;
 inline constexpr const char *kDefaultRiserPrompt = "Riser OPROM";
 inline constexpr const char *kDefaultRiserHelp =
     "Enable or Disable Riser OPROM option.";
+
+// The board's Setup form in the test firmware: its formset title (what the
+// firmware's Device Manager lists) and, in each language its strings are
+// held in, the riser option's prompt and help before any replacement.
+inline constexpr const char *kSetupFormsetTitle = "Board Setup";
+struct SetupLanguage {
+  const char *code;
+  const char *prompt;
+  const char *help;
+};
+inline constexpr SetupLanguage kSetupLanguages[2] = {
+    {"en-US", kDefaultRiserPrompt, kDefaultRiserHelp},
+    {"fr-FR", "OPROM du riser", "Activer ou desactiver l'OPROM du riser."}};
 
 // Designations of the System Slots records the test firmware holds, in
 // table order; records beyond these are named by their number.

@@ -14,7 +14,8 @@ ordered_json SidebandMessageJson(const SidebandMessage &message) {
           {"data", Hex(message.data, 8)},
           {"completion", message.completion ? ordered_json(*message.completion)
                                             : ordered_json(nullptr)},
-          {"applied", message.applied}};
+          {"applied", message.applied},
+          {"status_reads", message.statusReads}};
 }
 
 ordered_json AccessJson(const Access &access) {

@@ -50,9 +50,12 @@ void Board(std::ostream &out, const BootOutcome &outcome) {
       out << ' ' << static_cast<unsigned>(level);
     }
   }
-  out << ", P2SB " << P2sbName(setup.p2sb) << ", LAN "
-      << LanDeviceName(setup.lan[0]) << '/' << LanDeviceName(setup.lan[1])
-      << '\n';
+  out << ", P2SB " << P2sbName(setup.p2sb);
+  if (setup.p2sb == P2sbBehaviour::Ok || setup.p2sb == P2sbBehaviour::Error) {
+    out << " (busy for " << setup.p2sbBusyReads << " status reads)";
+  }
+  out << ", LAN " << LanDeviceName(setup.lan[0]) << '/'
+      << LanDeviceName(setup.lan[1]) << '\n';
 }
 
 void Slots(std::ostream &out, const BootOutcome &outcome) {
@@ -103,7 +106,8 @@ void GppB0(std::ostream &out, const BootOutcome &outcome) {
         << (message.completion
                 ? "completion " + std::to_string(*message.completion)
                 : std::string("never completed"))
-        << (message.applied ? ", applied" : ", not applied") << '\n';
+        << (message.applied ? ", applied" : ", not applied") << ", "
+        << message.statusReads << " status reads\n";
   }
 }
 

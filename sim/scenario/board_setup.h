@@ -13,6 +13,7 @@
 
 #include "platform/uefi.h"
 #include "sim/chipset/lan_devices.h"
+#include "sim/chipset/p2sb.h"
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 
@@ -73,6 +74,9 @@ struct BoardSetup {
   GppB0Setup gppB0;
   P2sbBehaviour p2sb = P2sbBehaviour::Ok;
   uint8_t p2sbCompletion = 1;  // 1..3, for P2sbBehaviour::Error
+  // Status reads a message stays busy for; the read after them completes
+  // it. Up to the driver's poll limit, where its wait gives up first.
+  uint32_t p2sbBusyReads = P2sb::kDefaultBusyReads;
   std::array<DeviceKind, 2> lan = {DeviceKind::I210, DeviceKind::I210};
   std::array<MacAddress, 2> macs = {
       MacAddress{0x00, 0x1B, 0x21, 0xA0, 0x00, 0x01},

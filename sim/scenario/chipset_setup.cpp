@@ -39,6 +39,7 @@ void ConfigureChipset(ChipsetModel &chipset, const BoardSetup &setup) {
   chipset.SetPadDw0(gppB0, setup.gppB0.dw0);
   chipset.SetPadTxLock(gppB0, setup.gppB0.txLocked);
   chipset.SetP2sbState(StateOf(setup.p2sb), setup.p2sbCompletion);
+  chipset.SetP2sbBusyReads(setup.p2sbBusyReads);
 
   for (size_t i = 0; i < setup.lan.size(); ++i) {
     const facts::LanPort &port = facts::kLanPorts[i];

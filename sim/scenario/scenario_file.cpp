@@ -28,6 +28,7 @@ const std::vector<std::string> kKeys = {"pch_device_id",
                                         "gpp_b0",
                                         "p2sb",
                                         "p2sb_completion",
+                                        "p2sb_busy_reads",
                                         "lan",
                                         "macs",
                                         "slot_records",
@@ -303,6 +304,15 @@ void Apply(const json &file, BoardSetup &setup) {
            Refuse("p2sb_completion", v,
                   "1, 2 or 3: the completion status of an \"error\" P2SB");
          }
+       }},
+      {"p2sb_busy_reads",
+       [&](const json &v) {
+         setup.p2sbBusyReads = static_cast<uint32_t>(scenario::Number(
+             "p2sb_busy_reads", v, facts::kSidebandPollLimit,
+             "0 to " + std::to_string(facts::kSidebandPollLimit) +
+                 " (0x0FFFFFFF, the driver's poll limit): status reads a "
+                 "sideband message stays busy for before the next read "
+                 "sees it complete"));
        }},
       {"lan",
        [&](const json &v) {

@@ -31,6 +31,7 @@ ordered_json ScenarioJson(const BoardSetup &setup) {
                     {"dw0", Hex(setup.gppB0.dw0)}};
   file["p2sb"] = P2sbName(setup.p2sb);
   file["p2sb_completion"] = setup.p2sbCompletion;
+  file["p2sb_busy_reads"] = setup.p2sbBusyReads;
   file["lan"] = {LanDeviceName(setup.lan[0]), LanDeviceName(setup.lan[1])};
   file["macs"] = {MacText(setup.macs[0]), MacText(setup.macs[1])};
   file["slot_records"] = setup.slotRecords;

@@ -27,6 +27,7 @@ class BoardlayProgram : public ::testing::Test {
     std::ofstream(scenario) << "{}";
     std::ofstream(readsZero) << R"({"reads_zero": true})";
     std::ofstream(refused) << R"({"strapz": [0, 0, 0, 0]})";
+    std::ofstream(slowP2sb) << R"({"p2sb_busy_reads": 100001})";
   }
 
   ProgramRun Boardlay(const std::string &arguments) {
@@ -49,6 +50,7 @@ class BoardlayProgram : public ::testing::Test {
   const std::string scenario = directory / "board.json";
   const std::string readsZero = directory / "reads-zero.json";
   const std::string refused = directory / "refused.json";
+  const std::string slowP2sb = directory / "slow-p2sb.json";
   const std::string pciPath = directory / "pci.img";
   const std::string privatePath = directory / "private.img";
   const std::string accountPath = directory / "account.json";
@@ -132,7 +134,8 @@ TEST_F(BoardlayProgram, SignalToBoardlayReachesTheCommand) {
 struct UsageError {
   const char *name;
   // With {s} for the scenario, {z} for a reads-zero one, {r} for a refused
-  // one and {d} for the directory.
+  // one, {b} for one whose P2SB stays busy for more status reads than the
+  // live board watches, and {d} for the directory.
   const char *arguments;
   const char *mustName;
   bool linkedFiles;  // {d}/a and {d}/b are one file before the run
@@ -146,6 +149,7 @@ class BoardlayUsageError : public BoardlayProgram,
         {"{s}", scenario},
         {"{z}", readsZero},
         {"{r}", refused},
+        {"{b}", slowP2sb},
         {"{d}", directory.Path().string()}};
     for (const auto &[name, value] : names) {
       for (size_t at; (at = text.find(name)) != std::string::npos;) {
@@ -199,6 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageError{"RefusedScenario",
                    "{r} --pci-window {d}/p --private-window {d}/q",
                    "unknown key \"strapz\"", false},
+        UsageError{"TooManyBusyReadsToWatch",
+                   "{b} --pci-window {d}/p --private-window {d}/q "
+                   "--gdb-socket {d}/g -- true",
+                   "\"p2sb_busy_reads\" 100001 is more than the 100000", false},
         UsageError{"MissingScenario",
                    "{d}/none.json --pci-window {d}/p --private-window {d}/q",
                    "none.json", false}),

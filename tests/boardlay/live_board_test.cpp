@@ -20,6 +20,7 @@ constexpr facts::RegisterBits kGppB0LockTx =
     facts::PadLockTx(kH, facts::kGppB0);
 constexpr facts::GpioPad kGppB1 = {1, 1};
 constexpr uint8_t kGppB0Port = facts::GroupOf(kH, facts::kGppB0).port;
+constexpr uint16_t kOpcodeInStatus = facts::kSidebandGpioLockOpcode << 8;
 
 // As the driver sends one: the message registers, then the opcode with busy.
 void StartMessage(GuestWindow &pci, uint8_t port, uint16_t offset,
@@ -37,6 +38,24 @@ void UnlockGppB0Tx(LaidBoard &board) {
                static_cast<uint16_t>(kGppB0LockTx.address), 0);
 }
 
+// As the driver's second wait: reads the status until busy clears, each
+// read told to the board while it watches them, as boardlay's watchpoint
+// does. The reads made, the last one included.
+uint64_t WaitWhileBusy(LaidBoard &board, boardlay::LiveBoard &live,
+                       uint64_t limit = 1000) {
+  for (uint64_t reads = 1; reads <= limit; ++reads) {
+    const bool watched = live.WantsStatusReads();
+    const uint16_t status = board.pciGuest.Load<uint16_t>(facts::kP2sbStatus);
+    if (watched) {
+      live.StatusRead();
+    }
+    if ((status & facts::kP2sbBusy) == 0) {
+      return reads;
+    }
+  }
+  return limit;
+}
+
 struct GuestStore {
   const char *name;
   uint64_t address;
@@ -44,13 +63,26 @@ struct GuestStore {
   uint32_t (*stored)(uint32_t laid);
   bool kept;  // the model keeps what was stored
   size_t notes;
+  void (*board)(sim::BoardSetup &) = nullptr;  // the board, if not the default
 };
+
+void GppK1OwnedByAnotherAgent(sim::BoardSetup &setup) {
+  setup.strapOwners[1] = 1;
+}
+void GppB0AndB1ConfigLocked(sim::BoardSetup &setup) {
+  const facts::RegisterBits lock = facts::PadLock(kH, facts::kGppB0);
+  setup.registers[lock.address] = lock.mask | facts::PadLock(kH, kGppB1).mask;
+}
 
 class LiveBoardStore : public ::testing::TestWithParam<GuestStore> {};
 
 TEST_P(LiveBoardStore, MemoryHoldsWhatTheModelKeeps) {
   const GuestStore &c = GetParam();
-  LaidBoard board(sim::BoardSetup{});  // GPP_B0's TX state locked
+  sim::BoardSetup setup;  // GPP_B0's TX state locked
+  if (c.board != nullptr) {
+    c.board(setup);
+  }
+  LaidBoard board(setup);
   boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
   const uint32_t laid = board.privateGuest.Load<uint32_t>(c.address);
   const uint32_t stored = c.stored(laid);
@@ -92,7 +124,20 @@ INSTANTIATE_TEST_SUITE_P(
                    false, 1},
         GuestStore{"OwnershipIsReadOnly",
                    facts::PadOwnership(kH, facts::kGppB0).address,
-                   [](uint32_t laid) { return laid ^ 1U; }, false, 1}),
+                   [](uint32_t laid) { return laid ^ 1U; }, false, 1},
+        GuestStore{"PadTheHostDoesNotOwn", facts::PadDw0(kH, facts::kGppK[1]),
+                   [](uint32_t laid) { return laid ^ 0x100U; }, false, 1,
+                   GppK1OwnedByAnotherAgent},
+        GuestStore{"Dw0OfAConfigLockedPad", facts::PadDw0(kH, kGppB1),
+                   [](uint32_t laid) { return laid ^ 0x100U; }, false, 1,
+                   GppB0AndB1ConfigLocked},
+        GuestStore{"Dw1OfAConfigLockedPad",
+                   facts::PadDw0(kH, facts::kGppB0) + 4,
+                   [](uint32_t laid) { return laid ^ 0x1000U; }, false, 1,
+                   GppB0AndB1ConfigLocked},
+        GuestStore{"TxStateOfAConfigLockedPad", facts::PadDw0(kH, kGppB1),
+                   [](uint32_t laid) { return laid ^ facts::kDw0TxState; },
+                   true, 0, GppB0AndB1ConfigLocked}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct MessageCase {
@@ -120,6 +165,7 @@ TEST_P(LiveBoardMessage, BusyStartsItAndTheAnswerIsWrittenBack) {
   StartMessage(board.pciGuest, kGppB0Port, c.offset, 0);
   live.Step();
   live.Step();  // busy stays as answered: not a second message
+  EXPECT_EQ(WaitWhileBusy(board, live), sim::P2sb::kDefaultBusyReads + 1U);
 
   EXPECT_EQ(board.pciGuest.Load<uint16_t>(facts::kP2sbStatus), c.statusAfter);
   EXPECT_EQ(board.privateGuest.Load<uint32_t>(kGppB0LockTx.address),
@@ -131,6 +177,7 @@ TEST_P(LiveBoardMessage, BusyStartsItAndTheAnswerIsWrittenBack) {
   EXPECT_EQ(message["offset"], Hex(c.offset, 3));
   const bool applied = c.lockTxAfter != lockTxBefore;
   EXPECT_EQ(message["applied"], applied);
+  EXPECT_EQ(message["status_reads"], sim::P2sb::kDefaultBusyReads + 1U);
   if (applied) {
     EXPECT_EQ(message["lock_register"], Hex(kGppB0LockTx.address));
     EXPECT_EQ(message["lock_before"], Hex(lockTxBefore));
@@ -141,8 +188,6 @@ TEST_P(LiveBoardMessage, BusyStartsItAndTheAnswerIsWrittenBack) {
   EXPECT_EQ(account["notes"].size(), c.notes) << account["notes"];
   EXPECT_EQ(account["stores_changed"], json::array());
 }
-
-constexpr uint16_t kOpcodeInStatus = facts::kSidebandGpioLockOpcode << 8;
 
 INSTANTIATE_TEST_SUITE_P(
     P2sb, LiveBoardMessage,
@@ -182,15 +227,61 @@ TEST(LiveBoard, StuckP2sbTakesAMessageOnlyAfterBusyWasCleared) {
             kGppB0LockTx.mask);
 }
 
+// The guest's status reads while a message is busy are the P2SB's count:
+// memory shows busy for exactly that many, the completion to the next, and
+// the board stops watching once it is complete.
+TEST(LiveBoard, MessageCompletesOnTheReadAfterTheBusyOnes) {
+  for (uint32_t busyReads : {0U, 1U, 7U}) {
+    sim::BoardSetup setup;
+    setup.p2sbBusyReads = busyReads;
+    LaidBoard board(setup);
+    boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+    UnlockGppB0Tx(board);
+    live.Step();
+    EXPECT_EQ(live.WantsStatusReads(), busyReads != 0) << busyReads;
+    EXPECT_EQ(WaitWhileBusy(board, live), busyReads + 1U) << busyReads;
+    EXPECT_FALSE(live.WantsStatusReads()) << busyReads;
+    EXPECT_EQ(board.pciGuest.Load<uint16_t>(facts::kP2sbStatus),
+              kOpcodeInStatus);
+    const json messages = live.Account()["messages"];
+    ASSERT_EQ(messages.size(), 1U) << messages;
+    EXPECT_EQ(messages[0]["status_reads"], busyReads + 1U) << messages;
+    EXPECT_EQ(messages[0]["completion"], 0) << messages;
+    EXPECT_EQ(messages[0]["lock_after"], Hex(0)) << messages;
+    EXPECT_EQ(board.privateGuest.Load<uint32_t>(kGppB0LockTx.address), 0U);
+  }
+}
+
+// Until the reads come, the message is under way: busy in memory and the
+// lock register as it was.
+TEST(LiveBoard, MessageStaysBusyWithoutStatusReads) {
+  LaidBoard board(sim::BoardSetup{});
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  UnlockGppB0Tx(board);
+  for (int look = 0; look < 5; ++look) {
+    live.Step();
+  }
+  EXPECT_NE(
+      board.pciGuest.Load<uint16_t>(facts::kP2sbStatus) & facts::kP2sbBusy, 0);
+  EXPECT_EQ(board.privateGuest.Load<uint32_t>(kGppB0LockTx.address),
+            kGppB0LockTx.mask);
+  const json messages = live.Account()["messages"];
+  ASSERT_EQ(messages.size(), 1U) << messages;
+  EXPECT_TRUE(messages[0]["completion"].is_null()) << messages;
+  EXPECT_EQ(messages[0]["status_reads"], 0) << messages;
+}
+
 TEST(LiveBoard, EachBusyStoreIsAMessageOfItsOwn) {
   LaidBoard board(sim::BoardSetup{});
   boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
   UnlockGppB0Tx(board);
   live.Step();
+  WaitWhileBusy(board, live);
   StartMessage(board.pciGuest, kGppB0Port,
                static_cast<uint16_t>(kGppB0LockTx.address), kGppB0LockTx.mask);
   live.Step();
   live.Step();
+  WaitWhileBusy(board, live);
 
   const json account = live.Account();
   ASSERT_EQ(account["messages"].size(), 2U) << account;
@@ -207,6 +298,7 @@ TEST(LiveBoard, AccountHoldsGppB0AsMemoryHoldsIt) {
   boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
   UnlockGppB0Tx(board);
   live.Step();
+  WaitWhileBusy(board, live);
   board.privateGuest.Store<uint32_t>(kGppB0Dw0, 0x44000200);
   live.Step();
 

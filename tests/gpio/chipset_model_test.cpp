@@ -1,4 +1,5 @@
 #include "platform/register_access.h"
+#include "sim/hex_text.h"
 #include "tests/gpio/gpio_test_support.h"
 
 namespace {
@@ -32,6 +33,10 @@ TEST_F(ChipsetModelTest, SidebandEngineServesOnlyLockUpdates) {
     RegisterWrite32(0xE00F90D0, c.address);
     RegisterWrite32(0xE00F90D4, 1);
     RegisterWrite16(0xE00F90D8, c.opcode | 1);
+    for (uint32_t read = 0; read < sim::P2sb::kDefaultBusyReads; ++read) {
+      EXPECT_EQ(RegisterRead16(0xE00F90D8), c.opcode | 1);
+      EXPECT_FALSE(Board().PadTxLocked(kPadGppB0));
+    }
     EXPECT_EQ(RegisterRead16(0xE00F90D8), c.applied ? c.opcode : c.opcode | 2);
     EXPECT_EQ(Board().PadTxLocked(kPadGppB0), c.applied);
     EXPECT_EQ(Board().PadDw0(kPadGppB0), 0u);
@@ -62,25 +67,51 @@ TEST_F(ChipsetModelTest, UnimplementedAccessesAreFlaggedAndReadAllOnes) {
             "write32 0xFD6E0000 = 0x00000000 (unimplemented)");
 }
 
-TEST_F(ChipsetModelTest, Dw0StoreKeepsWhatItsLocksAndInputProtect) {
+// A store to a pad the host does not own changes nothing; the
+// configuration lock keeps DW1 and all of DW0 but its TX state, which only
+// the TX-state lock keeps; DW0's RX state is the pin's. A store the
+// ownership or the configuration lock refused is noted once.
+TEST_F(ChipsetModelTest, PadStoresKeepWhatOwnershipLocksAndInputProtect) {
+  constexpr uint32_t kDw0 = 0x44000203;
+  constexpr uint32_t kDw1 = 0x00003C00;
   const struct {
+    uint8_t owner;
     bool txLock;
     bool configLock;
+    uint64_t address;
     uint32_t written;
     uint32_t stored;
+    size_t notes;
   } cases[] = {
-      {false, false, 0x40000100, 0x40000102},  // RX state is the pin's
-      {true, false, 0x40000100, 0x40000103},
-      {false, true, 0x40000100, 0x44000202},
-      {true, true, 0x40000100, 0x44000203},
+      {0, false, false, kHGppB0Dw0, 0x40000100, 0x40000102, 0},
+      {0, true, false, kHGppB0Dw0, 0x40000100, 0x40000103, 0},
+      {0, true, false, kHGppB0Dw0, 0x40000101, 0x40000103, 0},
+      {0, false, true, kHGppB0Dw0, 0x40000100, 0x44000202, 1},
+      {0, false, true, kHGppB0Dw0, 0x44000200, 0x44000202, 0},
+      {0, true, true, kHGppB0Dw0, 0x40000100, 0x44000203, 1},
+      {1, false, false, kHGppB0Dw0, 0x40000100, kDw0, 1},
+      {2, false, false, kHGppB0Dw0, kDw0, kDw0, 1},
+      {3, true, true, kHGppB0Dw0, 0x40000100, kDw0, 1},
+      {0, false, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
+      {0, true, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
+      {0, false, true, kHGppB0Dw0 + 4, 0x00001000, kDw1, 1},
+      {0, false, true, kHGppB0Dw0 + 4, kDw1, kDw1, 0},
+      {1, false, false, kHGppB0Dw0 + 4, 0x00001000, kDw1, 1},
   };
   for (const auto &c : cases) {
     SetUp();
-    Board().SetPadDw0(kPadGppB0, 0x44000203);
+    Board().SetPadDw0(kPadGppB0, kDw0);
+    Board().OverrideRegister(kHGppB0Dw0 + 4, kDw1);
+    Board().SetPadOwnership(kPadGppB0, c.owner);
     Board().SetPadTxLock(kPadGppB0, c.txLock);
     Board().SetPadConfigLock(kPadGppB0, c.configLock);
-    RegisterWrite32(kHGppB0Dw0, c.written);
-    EXPECT_EQ(Board().PadDw0(kPadGppB0), c.stored);
+    RegisterWrite32(c.address, c.written);
+    const std::string where =
+        sim::Hex(c.address) + " := " + sim::Hex(c.written) + ", owner " +
+        std::to_string(c.owner) + (c.txLock ? ", TX" : "") +
+        (c.configLock ? ", config" : "");
+    EXPECT_EQ(*Board().Peek(c.address), c.stored) << where;
+    EXPECT_EQ(Board().Notes().size(), c.notes) << where;
   }
 }
 

@@ -16,6 +16,7 @@ Lines LockTxMessage(const std::string &data, const std::string &opcode) {
       "write32 0xE00F90D4 = 0x" + data,
       "read16 0xE00F90D8 = 0x1300",
       "write16 0xE00F90D8 = 0x1301",
+      "read16 0xE00F90D8 = 0x1301 x3",
       "read16 0xE00F90D8 = 0x1300",
   };
 }

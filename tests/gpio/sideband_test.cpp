@@ -1,3 +1,4 @@
+#include "sim/facts/board.h"
 #include "tests/gpio/gpio_test_support.h"
 
 namespace {
@@ -25,8 +26,84 @@ TEST_F(SidebandTest, RegistersAreWrittenInOrder) {
                               "write32 0xE00F90D4 = 0x00000101",
                               "read16 0xE00F90D8 = 0x1300",
                               "write16 0xE00F90D8 = 0x1301",
+                              "read16 0xE00F90D8 = 0x1301 x3",
                               "read16 0xE00F90D8 = 0x1300",
                           }));
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0x00000101u);
+}
+
+// The message stays busy for the P2SB's count of status reads and completes
+// on the read after them; at the driver's poll limit the second wait gives
+// up first, leaving the message under way and the lock register as it was.
+TEST_F(SidebandTest, SecondWaitReadsUntilTheMessageCompletes) {
+  constexpr uint32_t kLimit = facts::kSidebandPollLimit;
+  const struct {
+    uint32_t busyReads;
+    EFI_STATUS status;
+    UINT8 response;
+    Lines wait;  // the status reads after the start
+    uint64_t statusReads;
+  } cases[] = {
+      {0, EFI_SUCCESS, 0, {"read16 0xE00F90D8 = 0x1300"}, 1},
+      {1,
+       EFI_SUCCESS,
+       0,
+       {"read16 0xE00F90D8 = 0x1301", "read16 0xE00F90D8 = 0x1300"},
+       2},
+      {7,
+       EFI_SUCCESS,
+       0,
+       {"read16 0xE00F90D8 = 0x1301 x7", "read16 0xE00F90D8 = 0x1300"},
+       8},
+      {kLimit - 1,
+       EFI_SUCCESS,
+       0,
+       {"read16 0xE00F90D8 = 0x1301 x268435454", "read16 0xE00F90D8 = 0x1300"},
+       kLimit},
+      {kLimit,
+       EFI_TIMEOUT,
+       4,
+       {"read16 0xE00F90D8 = 0x1301 x268435455"},
+       kLimit},
+  };
+  for (const auto &c : cases) {
+    SetUp();
+    StartOn(kHDeviceId);
+    Board().SetP2sbBusyReads(c.busyReads);
+    UINT8 response = 9;
+    EXPECT_EQ(SendToLockTx(0x00000101, &response), c.status) << c.busyReads;
+    EXPECT_EQ(response, c.response) << c.busyReads;
+    const Lines lines = TraceLines();
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(lines[9], "write16 0xE00F90D8 = 0x1301") << c.busyReads;
+    EXPECT_EQ(Lines(lines.begin() + 10, lines.end()), c.wait) << c.busyReads;
+    ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+    const sim::SidebandMessage &message = Board().SidebandMessages()[0];
+    EXPECT_EQ(message.statusReads, c.statusReads) << c.busyReads;
+    EXPECT_EQ(message.completion.has_value(), c.status == EFI_SUCCESS);
+    EXPECT_EQ(*Board().Peek(kHGppBLockTx),
+              c.status == EFI_SUCCESS ? 0x00000101u : 0u)
+        << c.busyReads;
+  }
+}
+
+// A message still under way when its wait gave up completes on a later
+// status read, here the first of the next message's first wait, which then
+// goes on at once.
+TEST_F(SidebandTest, AMessageTheWaitGaveUpOnCompletesLater) {
+  StartOn(kHDeviceId);
+  Board().SetP2sbBusyReads(facts::kSidebandPollLimit);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(0x00000101, &response), EFI_TIMEOUT);
+  Board().Trace().Clear();
+  EXPECT_EQ(SendToLockTx(0x00000000, &response), EFI_TIMEOUT);
+  const Lines lines = TraceLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "read16 0xE00F90D8 = 0x1300");
+  ASSERT_EQ(Board().SidebandMessages().size(), 2u);
+  EXPECT_EQ(Board().SidebandMessages()[0].statusReads,
+            facts::kSidebandPollLimit + 1ULL);
+  EXPECT_EQ(Board().SidebandMessages()[0].completion, 0);
   EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0x00000101u);
 }
 

@@ -73,6 +73,20 @@ void LiveBoard::Step() {
   }
 }
 
+void LiveBoard::StatusRead() {
+  if (!WantsStatusReads()) {
+    return;
+  }
+  chipset_.Read(facts::kP2sbStatus, 16);
+  AfterCompletion();
+  PrepareNextStatusRead();
+}
+
+bool LiveBoard::WantsStatusReads() const {
+  return chipset_.P2sbCountsStatusReads() &&
+         chipset_.P2sbStatusReadsUnchanged() != UINT64_MAX;
+}
+
 json LiveBoard::Account() const {
   json notes = json::array();
   for (const std::string &note : chipset_.Notes()) {
@@ -82,8 +96,16 @@ json LiveBoard::Account() const {
                       {"dw0", Hex(private_.Load<uint32_t>(gppB0Dw0_))},
                       {"lock_tx_address", Hex(gppB0LockTx_)},
                       {"lock_tx", Hex(private_.Load<uint32_t>(gppB0LockTx_))}};
+  json messages = json::array();
+  for (size_t i = 0; i < chipset_.SidebandMessages().size(); ++i) {
+    json served = sim::SidebandMessageJson(chipset_.SidebandMessages()[i]);
+    if (i < lockChanges_.size()) {
+      served.update(lockChanges_[i]);
+    }
+    messages.push_back(served);
+  }
   return {{"gpp_b0", gppB0},
-          {"messages", messages_},
+          {"messages", messages},
           {"stores_changed", changed_},
           {"notes", notes}};
 }
@@ -109,10 +131,8 @@ void LiveBoard::FollowPrivateStores() {
 }
 
 // The guest set busy: the message registers as it left them go to the
-// model's P2SB in the driver's order, the status register last, and the
-// P2SB's answer (the lock register reached, then the status) comes back.
+// model's P2SB in the driver's order, the status register last.
 void LiveBoard::ServeMessage(uint16_t status) {
-  const size_t before = chipset_.SidebandMessages().size();
   chipset_.Write(facts::kP2sbAddress, 32,
                  pci_.Load<uint32_t>(facts::kP2sbAddress));
   chipset_.Write(facts::kP2sbExtendedAddress, 32,
@@ -121,10 +141,31 @@ void LiveBoard::ServeMessage(uint16_t status) {
                  pci_.Load<uint16_t>(facts::kP2sbRouting));
   chipset_.Write(facts::kP2sbData, 32, pci_.Load<uint32_t>(facts::kP2sbData));
   chipset_.Write(facts::kP2sbStatus, 16, status);
+  PrepareNextStatusRead();
+}
 
-  if (chipset_.SidebandMessages().size() > before) {
-    const sim::SidebandMessage &message = chipset_.SidebandMessages().back();
-    json served = sim::SidebandMessageJson(message);
+// When the guest's next status read is the one the message completes on,
+// the model takes that read now, so memory shows the completion to it.
+void LiveBoard::PrepareNextStatusRead() {
+  if (WantsStatusReads() && chipset_.P2sbStatusReadsUnchanged() == 0) {
+    chipset_.Read(facts::kP2sbStatus, 16);
+    AfterCompletion();
+  }
+  const auto answer = static_cast<uint16_t>(
+      chipset_.Peek(facts::kP2sbStatus, 16).value_or(0xFFFF));
+  pci_.Store<uint16_t>(facts::kP2sbStatus, answer);
+  lastBusy_ = Busy(answer);
+}
+
+// A message that completed wrote its lock register in the model: memory
+// takes the value.
+void LiveBoard::AfterCompletion() {
+  const std::vector<sim::SidebandMessage> &sent = chipset_.SidebandMessages();
+  while (lockChanges_.size() < sent.size() &&
+         (sent[lockChanges_.size()].completion.has_value() ||
+          lockChanges_.size() + 1 < sent.size())) {
+    const sim::SidebandMessage &message = sent[lockChanges_.size()];
+    json change = json::object();
     if (message.applied) {
       const uint64_t lock = facts::PrivateRegister(
           message.port, static_cast<uint16_t>(message.offset));
@@ -136,16 +177,12 @@ void LiveBoard::ServeMessage(uint16_t status) {
           reg.value = now;
         }
       }
-      served["lock_register"] = Hex(lock);
-      served["lock_before"] = Hex(was);
-      served["lock_after"] = Hex(now);
+      change = {{"lock_register", Hex(lock)},
+                {"lock_before", Hex(was)},
+                {"lock_after", Hex(now)}};
     }
-    messages_.push_back(served);
+    lockChanges_.push_back(change);
   }
-  const auto answer = static_cast<uint16_t>(
-      chipset_.Peek(facts::kP2sbStatus, 16).value_or(status));
-  pci_.Store<uint16_t>(facts::kP2sbStatus, answer);
-  lastBusy_ = Busy(answer);
 }
 
 }  // namespace boardlay

@@ -15,6 +15,7 @@
 #include "sim/scenario/chipset_setup.h"
 #include "sim/scenario/scenario_file.h"
 #include "tools/boardlay/live_board.h"
+#include "tools/boardlay/status_watch.h"
 #include "tools/boardlay/supervised_command.h"
 #include "tools/boardlay/window_file.h"
 
@@ -22,9 +23,13 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
-// Between looks at the files; a message's wait in the image allows far
-// longer (0x0FFFFFFF status reads).
+// Between looks at the files and at the guest's stops.
 constexpr std::chrono::microseconds kPollInterval{100};
+// The guest stops at each status read while a message is busy; far more
+// than this would keep a boot from ending in its time.
+constexpr uint32_t kMostWatchedBusyReads = 100000;
+// How long QEMU may take to open its gdb socket.
+constexpr std::chrono::seconds kAttachLimit{20};
 
 // By name (the files need not exist yet) or as the same file under two
 // names.
@@ -54,6 +59,29 @@ bool WriteAccount(const std::string &path, const boardlay::LiveBoard &board) {
   return true;
 }
 
+// Each stop of the guest at the status register is served before it runs
+// on: a store may start a message, a read counts towards its completion.
+void ServeStops(boardlay::StatusWatch &watch, boardlay::LiveBoard &board) {
+  for (;;) {
+    const boardlay::StatusWatch::Stop stop = watch.NextStop();
+    switch (stop) {
+      case boardlay::StatusWatch::Stop::None:
+      case boardlay::StatusWatch::Stop::Gone:
+        return;
+      case boardlay::StatusWatch::Stop::Written:
+        board.Step();
+        break;
+      case boardlay::StatusWatch::Stop::Read:
+        board.StatusRead();
+        break;
+      case boardlay::StatusWatch::Stop::Other:
+        break;
+    }
+    watch.WatchReads(board.WantsStatusReads());
+    watch.Resume();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -80,6 +108,12 @@ int main(int argc, char **argv) {
                  "JSON of what the board did while the command ran: "
                  "P2SB messages served, stores the model changed, notes, "
                  "GPP_B0's final DW0 and LockTx");
+  std::string gdbSocket;
+  app.add_option("--gdb-socket", gdbSocket,
+                 "QEMU's gdbstub socket (-gdb unix:PATH,server=on,wait=off "
+                 "with -S), through which the board sees the guest's status "
+                 "reads and stores; without it a message the guest starts "
+                 "stays busy, as no status read reaches the board");
   app.add_option("command", command, "command to run with the board live");
   try {
     app.parse(argc, argv);
@@ -98,6 +132,13 @@ int main(int argc, char **argv) {
   sim::BoardSetup setup;
   if (auto refusal = sim::LoadScenario(scenarioPath, setup)) {
     std::cerr << "boardlay: " << *refusal << '\n';
+    return kUsageError;
+  }
+  if (!gdbSocket.empty() && setup.p2sbBusyReads > kMostWatchedBusyReads) {
+    std::cerr << "boardlay: " << scenarioPath << ": \"p2sb_busy_reads\" "
+              << setup.p2sbBusyReads << " is more than the "
+              << kMostWatchedBusyReads
+              << " status reads the live board can watch in a boot\n";
     return kUsageError;
   }
   if (setup.readsZero) {
@@ -119,8 +160,21 @@ int main(int argc, char **argv) {
       return 0;
     }
     boardlay::LiveBoard board(chipset, pci, privateRegisters);
-    const int status =
-        boardlay::RunSupervised(command, kPollInterval, [&] { board.Step(); });
+    boardlay::StatusWatch watch(gdbSocket, facts::kP2sbStatus, 2);
+    const auto started = std::chrono::steady_clock::now();
+    const int status = boardlay::RunSupervised(command, kPollInterval, [&] {
+      board.Step();
+      if (gdbSocket.empty()) {
+        return;
+      }
+      if (!watch.TryAttach()) {
+        if (std::chrono::steady_clock::now() - started > kAttachLimit) {
+          throw std::runtime_error("QEMU opened no gdb socket at " + gdbSocket);
+        }
+        return;
+      }
+      ServeStops(watch, board);
+    });
     return WriteAccount(accountPath, board) ? status : kFailure;
   } catch (const std::exception &error) {
     std::cerr << "boardlay: " << error.what() << '\n';

@@ -22,6 +22,12 @@ ordered_json FactsJson() {
   for (const facts::Riser &riser : facts::kRisers) {
     risers.push_back({{"id", riser.id}, {"name", riser.name}});
   }
+  ordered_json setupLanguages = ordered_json::array();
+  for (const facts::SetupLanguage &language : facts::kSetupLanguages) {
+    setupLanguages.push_back({{"code", language.code},
+                              {"prompt", language.prompt},
+                              {"help", language.help}});
+  }
   return {
       {"windows",
        {{"pci",
@@ -52,7 +58,9 @@ ordered_json FactsJson() {
         {"prompt_id", Hex(facts::kRiserPromptStringId, 4)},
         {"help_id", Hex(facts::kRiserHelpStringId, 4)},
         {"default_prompt", facts::kDefaultRiserPrompt},
-        {"default_help", facts::kDefaultRiserHelp}}},
+        {"default_help", facts::kDefaultRiserHelp},
+        {"formset_title", facts::kSetupFormsetTitle},
+        {"languages", setupLanguages}}},
       {"slot_designations", facts::kSlotDesignations},
       {"board_service_guid", FormatGuid(facts::efi::kBoardService)},
       {"keep_firmware_pci_location", facts::kKeepFirmwarePciLocation},

@@ -62,6 +62,9 @@ class WrongExpectationTest(unittest.TestCase):
         ("another routing", "varnex-w", LAID_OUT,
          lambda e: e["gpp_b0"]["sideband_messages"][0].update(routing="0x0000"),
          ["sideband messages served (every field)"]),
+        ("another count of status reads", "varnex-w", LAID_OUT,
+         lambda e: e["gpp_b0"]["sideband_messages"][1].update(status_reads=3),
+         ["sideband messages served (every field)"]),
         ("DW0 untouched", "varnex-w", LAID_OUT,
          lambda e: e["gpp_b0"].update(dw0="0x44000201"), ["GPP_B0 DW0"]),
         ("a failed entry", "varnex-w", LAID_OUT,
@@ -76,7 +79,10 @@ class WrongExpectationTest(unittest.TestCase):
          lambda e: e.update(board_service_at_entry=False),
          ["board service installed at the entry"]),
         ("other Setup text", "varnex-w", LAID_OUT,
-         lambda e: e["setup_strings"].update({"0x1A52": "Riser OPROM"}), ["Setup strings"]),
+         lambda e: e["setup_strings"].update({"0x1A52": "Riser OPROM"}), ["Setup strings read back (GetString, each language)"]),
+        ("a replacement the firmware did not make", "reads-zero", UNBACKED,
+         lambda e: e["setup_strings"].update({"0x1A53": "Enable or Disable VARNEX-W OPROM option."}),
+         ["Setup strings read back (GetString, each language)"]),
         ("another bridge", "varnex-w", LAID_OUT,
          lambda e: e["bridge_lookups"][1].update(bridge="0x00E2"), ["bridge lookups (key, bridge)"]),
         ("entry 3 a function", "reads-zero", UNBACKED,
@@ -107,6 +113,33 @@ class WrongExpectationTest(unittest.TestCase):
         self.assertIn("58 accesses, the first difference at #51", text)
         self.assertIn("firmware (QEMU)", text)
         self.assertRegex(text, r"<>  51  \S+ +\d+ 0x[0-9A-F]{8}.*  \S+ +\d+ 0x[0-9A-F]{8}")
+
+
+class SetupScreenTest(unittest.TestCase):
+    """A boot that visits Setup: the form browser must show boardsim's
+    prompt and help, in the firmware's language, on the board's form."""
+
+    ROW = "Setup screen (the form browser's formset, prompt, help)"
+
+    def row_of(self, shown):
+        side = side_of("varnex-w", LAID_OUT)
+        side["setup_screen"] = shown
+        return next((row for row in compare(side, expected("varnex-w"), facts(), LAID_OUT)
+                     if row.outcome == self.ROW), None)
+
+    def test_shown_texts_against_boardsim(self):
+        renamed = {"formset": "Board Setup", "prompt": "VARNEX-W OPROM",
+                   "help": "Enable or Disable VARNEX-W OPROM option."}
+        cases = [("as boardsim says", renamed, True),
+                 ("the default prompt", {**renamed, "prompt": None}, False),
+                 ("no help shown", {**renamed, "help": None}, False),
+                 ("another formset", {**renamed, "formset": None}, False)]
+        for what, shown, agree in cases:
+            with self.subTest(what):
+                self.assertEqual(self.row_of(shown).agree, agree)
+
+    def test_no_row_without_a_visit(self):
+        self.assertIsNone(self.row_of(None))
 
 
 class CheckerBufferTest(unittest.TestCase):

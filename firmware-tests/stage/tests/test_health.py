@@ -46,6 +46,12 @@ class BrokenBootTest(unittest.TestCase):
          "before it started the shell"),
         ("the windows moved", lambda c: c.replace(b"chipset-windows moved=0", b"chipset-windows moved=2"),
          "windows moved although none is backed"),
+        ("a refusal accepted", lambda c: c.replace(b"setup-refusal name=Nowhere id=0x1a52 status=0x800000000000000e",
+                                                   b"setup-refusal name=Nowhere id=0x1a52 status=0x0"),
+         "must refuse an unknown name and identifier"),
+        ("no Setup form", lambda c: c.replace(b"setup-form registered status=0x0",
+                                              b"setup-form registered status=0x8000000000000009"),
+         "did not register the board's Setup form"),
         ("the takeover skipped", lambda c: c.replace(b"takeover scope=driver-image", b"takeover skipped"),
          "did not log 'pci-location takeover scope=driver-image'"),
     ]

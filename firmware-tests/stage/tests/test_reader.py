@@ -5,7 +5,7 @@ from pathlib import Path
 from stage import trace
 from stage.console import BootConsole, dh_carriers, dh_handles, loaded_images
 from stage.plan import Play
-from stage.reader import entry_class_of, firmware_side, unexplained_lock_changes
+from stage.reader import entry_class_of, firmware_side, setup_texts, unexplained_lock_changes
 
 from .fixture import FIXTURES, FV_SMM_LAID_OUT, LAID_OUT, LOAD_PATH, UNBACKED, copied, facts
 
@@ -51,7 +51,10 @@ class UnbackedBootTest(unittest.TestCase):
         self.assertEqual(side["slot_records_deleted"],
                          [{"position": 3, "handle": "0x0003", "status": OK},
                           {"position": 2, "handle": "0x0002", "status": OK}])
-        self.assertEqual(side["setup_strings"], {})
+        # No riser: both languages keep the form's defaults.
+        self.assertEqual(side["setup_texts"], {
+            "en-US": {"0x1A52": "Riser OPROM", "0x1A53": "Enable or Disable Riser OPROM option."},
+            "fr-FR": {"0x1A52": "OPROM du riser", "0x1A53": "Activer ou desactiver l'OPROM du riser."}})
         self.assertEqual(side["bridge_lookups"], [{"key": 8, "bridge": "0x00E0"},
                                                   {"key": 403, "bridge": "0x00E1"}])
         self.assertEqual(side["board_service"]["entries"],
@@ -85,8 +88,8 @@ class LaidOutBoardTest(unittest.TestCase):
         self.assertEqual((gpp["dw0"], gpp["tx_locked"]), ("0x44000200", True))
         self.assertEqual([m["data"] for m in gpp["sideband_messages"]], ["0x00000000", "0x00000001"])
         self.assertEqual(gpp["tx_lock_changes_unexplained"], [])
-        self.assertEqual(side["setup_strings"], {"0x1A52": "VARNEX-W OPROM",
-                                                 "0x1A53": "Enable or Disable VARNEX-W OPROM option."})
+        replaced = {"0x1A52": "VARNEX-W OPROM", "0x1A53": "Enable or Disable VARNEX-W OPROM option."}
+        self.assertEqual(side["setup_texts"], {"en-US": replaced, "fr-FR": replaced})
         self.assertEqual(side["slot_records_left"], [2])
         self.assertNotIn("accesses", side)
 
@@ -139,6 +142,19 @@ class FirmwareVolumeBootTest(unittest.TestCase):
             path.write_bytes(path.read_bytes().replace(b"4B\x1b[0m\x1b[37m\x1b[40m: ", b"06: "))
             side = firmware_side(directory, facts(), FV_SMM_LAID_OUT, FV_SMM_LAID_OUT.load_path)
         self.assertEqual((side["smm_base"], side["smm_base_in_smm"]), (True, False))
+
+
+class SetupTextsTest(unittest.TestCase):
+    def test_a_failed_read_shows_its_status_and_a_missing_form_nothing(self):
+        console = BootConsole(FIXTURES / "varnex-w" / "console.log")
+        checker = console.checker
+        checker.lines = [line.replace("id=0x1a53 status=0x0 text=Enable or Disable VARNEX-W OPROM option.",
+                                      "id=0x1a53 status=0x800000000000000e text=")
+                         if line.startswith("setup-text lang=fr-FR") else line for line in checker.lines]
+        self.assertEqual(setup_texts(checker)["fr-FR"]["0x1A53"], "GetString status 0x800000000000000E")
+        self.assertEqual(setup_texts(checker)["en-US"]["0x1A53"], "Enable or Disable VARNEX-W OPROM option.")
+        checker.facts["setup-form"] = {"found": "0"}
+        self.assertIsNone(setup_texts(checker))
 
 
 class EntryClassTest(unittest.TestCase):

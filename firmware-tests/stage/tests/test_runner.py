@@ -6,7 +6,8 @@ from pathlib import Path
 
 from stage.board import LaidOutBoard
 from stage.firmware import LOAD_PATHS, OVMF, VARIANTS
-from stage.main import substitutions
+from stage.main import setup_visits, substitutions
+from stage.monitor import Monitor
 from stage.runner import GO_ON_KEY, Boot, SerialConsole, write_script
 
 
@@ -16,6 +17,14 @@ class ScriptTest(unittest.TestCase):
             path = Path(scratch) / "startup.nsh"
             write_script(path, ["dh"])
             self.assertEqual(path.read_bytes(), b"@echo -off\r\ndh\r\nreset -s\r\n")
+
+
+class SetupScriptTest(unittest.TestCase):
+    def test_a_setup_visit_leaves_the_shell_instead_of_powering_off(self):
+        with tempfile.TemporaryDirectory() as scratch:
+            path = Path(scratch) / "startup.nsh"
+            write_script(path, ["dh"], "exit")
+            self.assertEqual(path.read_bytes(), b"@echo -off\r\ndh\r\nexit\r\n")
 
 
 class CommandTest(unittest.TestCase):
@@ -39,6 +48,12 @@ class CommandTest(unittest.TestCase):
         self.assertIn("if=pflash,format=raw,unit=1,file=/tmp/boot/vars.fd", command)
         self.assertEqual(sum(arg.startswith("ivshmem-plain") for arg in command), 2)
         self.assertEqual(command[-4:], ["-d", "guest_errors", "-D", "/tmp/boot/guest-errors.log"])
+        self.assertNotIn("-monitor", command)
+
+        visiting = boot.command(Console(), Monitor("/tmp/m"))
+        display = visiting.index("VGA,addr=0x2") - 1
+        self.assertEqual(visiting[display:display + 4], ["-device", "VGA,addr=0x2", "-monitor",
+                                                         "unix:/tmp/m,server=on,wait=off"])
 
 
 class SerialConsoleTest(unittest.TestCase):
@@ -71,6 +86,12 @@ class ExpectationTest(unittest.TestCase):
         for wrong in ("varnex=/tmp/x.json", "varnex-w"):
             with self.subTest(wrong), self.assertRaises(SystemExit):
                 substitutions([wrong], paths)
+
+    def test_setup_visits_name_one_scenario_each(self):
+        paths = [Path("examples/varnex-w.json"), Path("examples/varnex-n.json")]
+        self.assertEqual(setup_visits(["varnex-w", "examples/varnex-w.json"], paths), {paths[0]})
+        with self.assertRaises(SystemExit):
+            setup_visits(["varnex"], paths)
 
 
 if __name__ == "__main__":
