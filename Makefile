@@ -80,7 +80,10 @@ coverage:
 	@tools/coverage-report.sh
 
 # The default board's account; SCENARIO=file plays another board.
-run: host
+run:
+	@$(ENSURE) host
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host -j$$(nproc) --target boardsim | $(TIDY) --per-target
 	@build/host/boardsim $(SCENARIO)
 
 # The firmware stage: the image in OVMF on every scenario (examples/ and

@@ -11,7 +11,8 @@ line by line as it comes, and drops what only repeats the obvious:
 
 ctest's configuration chatter under -V, its "Start" lines and blank lines
 go; everything else (compiler errors, a failed test's output, summaries)
-passes unchanged."""
+passes unchanged. With --per-target a build shows one line per target
+built instead of one per file."""
 
 import re
 import sys
@@ -34,12 +35,18 @@ def fitted(text):
     return text if len(text) <= WIDTH else text[:WIDTH - 1] + "…"
 
 
-def tidy(line):
+LINKING = re.compile(r"^\[\s*\d+%\] Linking ")
+TARGET_BUILT = re.compile(r"^\[\s*\d+%\] Built target ")
+
+
+def tidy(line, per_target=False):
     """The line as shown, or None to drop it."""
     line = line.rstrip("\n")
     if not line.strip() or CHATTER.match(line):
         return None
     built = BUILDING.match(line)
+    if per_target and (built or LINKING.match(line)):
+        return None
     if built:
         progress, target, source = built.groups()
         return fitted("%s %s: %s" % (progress, target, source.replace("__/", "../")))
@@ -55,8 +62,9 @@ def tidy(line):
 
 
 def main():
+    per_target = sys.argv[1:] == ["--per-target"]
     for line in sys.stdin:
-        shown = tidy(line)
+        shown = tidy(line, per_target)
         if shown is not None:
             print(shown, flush=True)
 

@@ -50,7 +50,8 @@ void Board(std::ostream &out, const BootOutcome &outcome) {
       out << ' ' << static_cast<unsigned>(level);
     }
   }
-  out << ", P2SB " << P2sbName(setup.p2sb);
+  // The rest on a line of its own, so that the account fits 100 columns.
+  out << ",\n" << kIndent << "P2SB " << P2sbName(setup.p2sb);
   if (setup.p2sb == P2sbBehaviour::Ok || setup.p2sb == P2sbBehaviour::Error) {
     out << " (busy for " << setup.p2sbBusyReads << " status reads)";
   }
@@ -101,7 +102,7 @@ void GppB0(std::ostream &out, const BootOutcome &outcome) {
   }
   out << '\n';
   for (const SidebandMessage &message : outcome.sidebandMessages) {
-    out << kIndent << "sideband write " << Hex(message.data) << " to port "
+    out << kIndent << "sideband " << Hex(message.data) << " to port "
         << Hex(message.port, 2) << " offset " << Hex(message.offset, 3) << ": "
         << (message.completion
                 ? "completion " + std::to_string(*message.completion)
@@ -119,7 +120,7 @@ void Lan(std::ostream &out, const BootOutcome &outcome) {
     return;
   }
   out << StatusName(lan.status) << "; first " << LanList(lan.first, 3)
-      << "; second " << LanList(lan.second, 0) << '\n';
+      << ";\n" << kIndent << "second " << LanList(lan.second, 0) << '\n';
 }
 
 }  // namespace
