@@ -103,6 +103,8 @@ struct ExampleCase {
   const char *first;
   const char *second;
 };
+// Named in test listings by its scenario, not its bytes.
+void PrintTo(const ExampleCase &c, std::ostream *out) { *out << c.file; }
 
 class BoardsimExample : public ::testing::TestWithParam<ExampleCase> {};
 
@@ -182,6 +184,8 @@ struct BadInput {
   const char *scenario;  // written to a file; null: no file at all
   const char *mustName;  // the message names this
 };
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const BadInput &c, std::ostream *out) { *out << c.name; }
 
 class BoardsimBadInput : public ::testing::TestWithParam<BadInput> {};
 

@@ -4,6 +4,7 @@
 // reads) reach the boot they describe.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -109,6 +110,20 @@ struct Refused {
   const char *scenario;
   const char *mustName;
 };
+void PrintTo(const Refused &c, std::ostream *out) { *out << c.scenario; }
+
+// The key refused, and the case's place among those of that key: steps2.
+std::string RefusedKeyName(const ::testing::TestParamInfo<Refused> &info) {
+  const std::string scenario = info.param.scenario;
+  const size_t open = scenario.find('"') + 1;
+  std::string key;
+  for (char c : scenario.substr(open, scenario.find('"', open) - open)) {
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      key += c;
+    }
+  }
+  return key + std::to_string(info.index);
+}
 
 class ScenarioRefusal : public ::testing::TestWithParam<Refused> {};
 
@@ -155,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{R"({"p2sb_busy_reads": -1})", "the driver's poll limit"},
         Refused{R"({"p2sb_busy_reads": 2.5})", "\"p2sb_busy_reads\""},
         Refused{R"({"p2sb_busy_reads": "seven"})", "status reads a sideband"},
-        Refused{R"({"hostile_reads": "0a0"})", "hex digit pairs"}));
+        Refused{R"({"hostile_reads": "0a0"})", "hex digit pairs"}),
+    RefusedKeyName);
 
 class ScenarioPlay : public ::testing::Test {
  protected:

@@ -32,7 +32,7 @@ CHATTER = re.compile(r"^(\s*Start\s+\d+: |UpdateCTestConfiguration|Parse Config 
 
 
 def fitted(text):
-    return text if len(text) <= WIDTH else text[:WIDTH - 1] + "…"
+    return text if len(text) <= WIDTH else text[:WIDTH - 3] + "..."
 
 
 LINKING = re.compile(r"^\[\s*\d+%\] Linking ")

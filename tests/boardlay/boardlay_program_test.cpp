@@ -98,6 +98,8 @@ struct CommandEnd {
   const char *command;
   int status;
 };
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const CommandEnd &c, std::ostream *out) { *out << c.name; }
 
 class BoardlayCommandEnd : public BoardlayProgram,
                            public ::testing::WithParamInterface<CommandEnd> {};
@@ -140,6 +142,8 @@ struct UsageError {
   const char *mustName;
   bool linkedFiles;  // {d}/a and {d}/b are one file before the run
 };
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const UsageError &c, std::ostream *out) { *out << c.name; }
 
 class BoardlayUsageError : public BoardlayProgram,
                            public ::testing::WithParamInterface<UsageError> {

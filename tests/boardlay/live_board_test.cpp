@@ -65,6 +65,8 @@ struct GuestStore {
   size_t notes;
   void (*board)(sim::BoardSetup &) = nullptr;  // the board, if not the default
 };
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const GuestStore &c, std::ostream *out) { *out << c.name; }
 
 void GppK1OwnedByAnotherAgent(sim::BoardSetup &setup) {
   setup.strapOwners[1] = 1;
@@ -149,6 +151,8 @@ struct MessageCase {
   uint32_t lockTxAfter;
   size_t notes;
 };
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const MessageCase &c, std::ostream *out) { *out << c.name; }
 
 class LiveBoardMessage : public ::testing::TestWithParam<MessageCase> {};
 
