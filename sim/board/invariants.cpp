@@ -1,8 +1,10 @@
 #include "sim/board/invariants.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "driver/board_actions.h"
 #include "sim/chipset/chipset_model.h"
@@ -68,23 +70,11 @@ class PadOwnershipSeen {
   std::map<uint64_t, uint32_t> ownershipRead_;  // every 32-bit read, by address
 };
 
-// (address, op, width) of every access the driver may make.
+// (address, op, width) of every access the driver may make: the registers
+// it names whatever the board (built once, on first use) and those the
+// boot's bridges, controllers and BARs add.
 class NamedRegisters {
  public:
-  NamedRegisters() {
-    Allow(facts::kLpcDeviceId, AccessOp::Read, 16);
-    Allow(facts::kP2sbVendorId, AccessOp::Read, 16);
-    Allow(facts::kP2sbAddress, AccessOp::Write, 32);
-    Allow(facts::kP2sbData, AccessOp::Write, 32);
-    Allow(facts::kP2sbStatus, AccessOp::Read, 16);
-    Allow(facts::kP2sbStatus, AccessOp::Write, 16);
-    Allow(facts::kP2sbRouting, AccessOp::Write, 16);
-    Allow(facts::kP2sbExtendedAddress, AccessOp::Write, 32);
-    AllowLayout(facts::kGpioLayoutH);
-    AllowLayout(facts::kGpioLayoutLp);
-    Allow(kGppB0Dw0, AccessOp::Write, 32);
-  }
-
   void AllowBridge(uint16_t bridge) {
     Allow(facts::PciRegister(bridge, facts::kBridgeSubordinateBusOffset),
           AccessOp::Read, 8);
@@ -104,41 +94,71 @@ class NamedRegisters {
     }
   }
   bool Allows(const Access &access) const {
-    return allowed_.count({access.address, access.op, access.width}) != 0;
+    const Key key{access.address, access.op, access.width};
+    return std::binary_search(Fixed().begin(), Fixed().end(), key) ||
+           std::find(added_.begin(), added_.end(), key) != added_.end();
   }
 
  private:
+  using Key = std::tuple<uint64_t, AccessOp, uint8_t>;
+
+  // Sorted, without repeats.
+  static const std::vector<Key> &Fixed() {
+    static const std::vector<Key> fixed = [] {
+      std::vector<Key> keys = {
+          {facts::kLpcDeviceId, AccessOp::Read, 16},
+          {facts::kP2sbVendorId, AccessOp::Read, 16},
+          {facts::kP2sbAddress, AccessOp::Write, 32},
+          {facts::kP2sbData, AccessOp::Write, 32},
+          {facts::kP2sbStatus, AccessOp::Read, 16},
+          {facts::kP2sbStatus, AccessOp::Write, 16},
+          {facts::kP2sbRouting, AccessOp::Write, 16},
+          {facts::kP2sbExtendedAddress, AccessOp::Write, 32},
+          {kGppB0Dw0, AccessOp::Write, 32}};
+      AddLayout(facts::kGpioLayoutH, keys);
+      AddLayout(facts::kGpioLayoutLp, keys);
+      std::sort(keys.begin(), keys.end());
+      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+      return keys;
+    }();
+    return fixed;
+  }
   // What the driver may read by group: ownership, the registers it reads by
   // kind, and every pad's DW0.
-  void AllowLayout(const facts::GpioLayout &layout) {
+  static void AddLayout(const facts::GpioLayout &layout,
+                        std::vector<Key> &keys) {
+    auto read = [&](const facts::GpioGroup &group, uint32_t offset) {
+      keys.emplace_back(facts::GroupRegister(group, offset), AccessOp::Read,
+                        32);
+    };
     for (const facts::GpioGroup &group : layout) {
       for (uint32_t k = 0; k < facts::OwnershipRegisterCount(group); ++k) {
-        AllowRead(group, group.own + k * facts::kOwnershipStride);
+        read(group, group.own + k * facts::kOwnershipStride);
       }
       const uint16_t kinds[] = {group.hostSw, group.gpeEn,  group.gpeSts,
                                 group.smiEn,  group.smiSts, group.nmiEn};
       for (uint32_t dw = 0; dw < facts::PadBitRegisterCount(group); ++dw) {
         for (uint16_t field : kinds) {
           if (field != facts::kNoRegister) {
-            AllowRead(group, field + dw * facts::kPadBitStride);
+            read(group, field + dw * facts::kPadBitStride);
           }
         }
-        AllowRead(group, group.lock + dw * facts::kLockStride);
-        AllowRead(group, group.lockTx + dw * facts::kLockStride);
+        read(group, group.lock + dw * facts::kLockStride);
+        read(group, group.lockTx + dw * facts::kLockStride);
       }
       for (uint16_t pad = 0; pad < group.pads; ++pad) {
-        Allow(facts::PadDw0(group, pad), AccessOp::Read, 32);
+        keys.emplace_back(facts::PadDw0(group, pad), AccessOp::Read, 32);
       }
     }
   }
-  void AllowRead(const facts::GpioGroup &group, uint32_t offset) {
-    Allow(facts::GroupRegister(group, offset), AccessOp::Read, 32);
-  }
   void Allow(uint64_t address, AccessOp op, uint8_t width) {
-    allowed_.insert({address, op, width});
+    const Key key{address, op, width};
+    if (std::find(added_.begin(), added_.end(), key) == added_.end()) {
+      added_.push_back(key);
+    }
   }
 
-  std::set<std::tuple<uint64_t, AccessOp, uint8_t>> allowed_;
+  std::vector<Key> added_;
 };
 
 bool IsCloseOf(const ServiceCall &call, EFI_EVENT event) {
