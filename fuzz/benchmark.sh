@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # Boots per second of the boot fuzzers of build/fuzz (or of the binaries in
 # BINARIES=dir): each mode runs RUNS inputs with seed 1 from a fresh copy of
-# its checked-in seeds, so that two builds replay the same inputs. Prints
-# libFuzzer's executions per second of wall time and the boots per second
-# of CPU time the process used (steadier while other work shares the
-# machine), and libFuzzer's last status line: two builds that decode and
-# boot alike end on the same coverage, features and corpus.
+# its checked-in seeds, so that two builds start from the same inputs.
+# Prints boots per second of wall time and of the CPU time the process used
+# (steadier while other work shares the machine), and libFuzzer's last
+# status line (coverage, features, corpus).
 #
 # usage: fuzz/benchmark.sh [RUNS] [board|hostile]...
 set -euo pipefail
@@ -27,14 +26,14 @@ for mode in "${modes[@]}"; do
     exit 1
   fi
   cp -r "$here/corpus/$mode" "$work/$mode"
-  /usr/bin/time -f '%U %S' -o "$work/$mode.time" "$binary" -runs="$runs" \
+  /usr/bin/time -f '%e %U %S' -o "$work/$mode.time" "$binary" -runs="$runs" \
     -seed=1 -max_len=2048 -print_final_stats=1 "$work/$mode" \
     >"$work/$mode.log" 2>&1
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/$mode.log")
-  cpu=$(awk '{ print $1 + $2 }' "$work/$mode.time")
+  wall=$(awk '{ print $1 }' "$work/$mode.time")
+  cpu=$(awk '{ print $2 + $3 }' "$work/$mode.time")
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$work/$mode.log" |
     sed 's/^#[0-9]*[[:space:]]*DONE *//; s/ *exec\/s:.*//')
-  echo "${mode}_fuzzer: $runs boots, $rate boots/s (wall)," \
-    "$(awk -v r="$runs" -v c="$cpu" 'BEGIN { printf "%.0f", r / c }') boots/s" \
-    "(CPU, ${cpu} s); $done_line"
+  per() { awk -v r="$runs" -v s="$1" 'BEGIN { printf "%.0f", r / s }'; }
+  echo "${mode}_fuzzer: $runs boots, $(per "$wall") boots/s (wall, ${wall} s)," \
+    "$(per "$cpu") boots/s (CPU, ${cpu} s); $done_line"
 done
