@@ -17,11 +17,16 @@ void GpioCommunities::LayOut(const facts::GpioLayout &layout) {
     return;
   }
   std::vector<uint32_t> values(table.Size(), 0);
+  // Both tables run by address: one pass finds the addresses they share.
+  size_t old = 0;
   for (size_t i = 0; i < table.Size(); ++i) {
     const uint64_t address = table.Entries()[i].address;
     if (table_ != nullptr) {
-      if (const std::optional<size_t> old = table_->Find(address)) {
-        values[i] = values_[*old];
+      while (old < table_->Size() && table_->Entries()[old].address < address) {
+        ++old;
+      }
+      if (old < table_->Size() && table_->Entries()[old].address == address) {
+        values[i] = values_[old];
         continue;
       }
     }

@@ -59,6 +59,22 @@ GpioRegisterTable::GpioRegisterTable(const facts::GpioLayout &layout)
                              " twice");
     }
   }
+  if (entries_.empty()) {
+    return;
+  }
+  if (entries_.size() >= UINT16_MAX) {
+    throw std::logic_error("GPIO layout too large to index");
+  }
+  const uint64_t first = entries_.front().address;
+  indexByDword_.assign((entries_.back().address - first) / 4 + 1, 0);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].address % 4 != 0) {
+      throw std::logic_error("GPIO register " + Hex(entries_[i].address) +
+                             " is not dword-aligned");
+    }
+    indexByDword_[(entries_[i].address - first) / 4] =
+        static_cast<uint16_t>(i + 1);
+  }
 }
 
 void GpioRegisterTable::Define(uint64_t address, GpioRole role,
@@ -67,13 +83,15 @@ void GpioRegisterTable::Define(uint64_t address, GpioRole role,
 }
 
 std::optional<size_t> GpioRegisterTable::Find(uint64_t address) const {
-  auto found = std::lower_bound(
-      entries_.begin(), entries_.end(), address,
-      [](const Entry &entry, uint64_t key) { return entry.address < key; });
-  if (found == entries_.end() || found->address != address) {
+  if (entries_.empty() || address < entries_.front().address ||
+      address % 4 != 0) {
     return std::nullopt;
   }
-  return static_cast<size_t>(found - entries_.begin());
+  const uint64_t dword = (address - entries_.front().address) / 4;
+  if (dword >= indexByDword_.size() || indexByDword_[dword] == 0) {
+    return std::nullopt;
+  }
+  return indexByDword_[dword] - 1U;
 }
 
 }  // namespace sim

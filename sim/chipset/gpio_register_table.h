@@ -43,6 +43,9 @@ class GpioRegisterTable {
 
   facts::GpioLayout layout_;
   std::vector<Entry> entries_;
+  // Every dword from the lowest address to the highest: its entry's index
+  // plus one, 0 where the layout has none.
+  std::vector<uint16_t> indexByDword_;
 };
 
 }  // namespace sim
