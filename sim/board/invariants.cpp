@@ -5,6 +5,8 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "driver/board_actions.h"
 #include "sim/chipset/chipset_model.h"
@@ -22,6 +24,15 @@ namespace {
 constexpr uint64_t kGppB0Dw0 = facts::PadDw0(facts::Series::H, facts::kGppB0);
 static_assert(facts::PadDw0(facts::Series::Lp, facts::kGppB0) == kGppB0Dw0);
 
+// In (address, value) pairs sorted by address, the first at or past the
+// address.
+template <typename Pairs>
+auto FirstAtOrPast(Pairs &pairs, uint64_t address) {
+  return std::lower_bound(
+      pairs.begin(), pairs.end(), address,
+      [](const auto &pair, uint64_t key) { return pair.first < key; });
+}
+
 // A store the driver makes to a pad's DW0 or DW1 needs a read of the pad's
 // ownership, the last one before the store, that showed the host owning it.
 // Pads are taken in the layout of the series the driver last read the
@@ -37,7 +48,11 @@ class PadOwnershipSeen {
       }
       return;
     }
-    ownershipRead_[access.address] = access.value;
+    auto read = FirstAtOrPast(ownershipRead_, access.address);
+    if (read == ownershipRead_.end() || read->first != access.address) {
+      read = ownershipRead_.insert(read, {access.address, 0});
+    }
+    read->second = access.value;
   }
   // Empty for a store to no pad, or to a pad the driver saw host-owned.
   std::optional<std::string> StoreToPadNotOwned(const Access &access) const {
@@ -53,8 +68,9 @@ class PadOwnershipSeen {
           continue;
         }
         const facts::RegisterBits owner = facts::PadOwnership(group, number);
-        auto read = ownershipRead_.find(owner.address);
-        if (read != ownershipRead_.end() && (read->second & owner.mask) == 0) {
+        auto read = FirstAtOrPast(ownershipRead_, owner.address);
+        if (read != ownershipRead_.end() && read->first == owner.address &&
+            (read->second & owner.mask) == 0) {
           return std::nullopt;
         }
         return "a store to pad " + std::to_string(number) + " of group " +
@@ -66,8 +82,9 @@ class PadOwnershipSeen {
   }
 
  private:
+  using Reads = std::vector<std::pair<uint64_t, uint32_t>>;
   facts::Series series_ = facts::Series::H;
-  std::map<uint64_t, uint32_t> ownershipRead_;  // every 32-bit read, by address
+  Reads ownershipRead_;  // the last value of every 32-bit read, by address
 };
 
 // (address, op, width) of every access the driver may make: the registers
