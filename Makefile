@@ -98,6 +98,13 @@ boot: host image
 	@firmware-tests/run-firmware-stage.sh $(SCENARIO) \
 	  $(if $(filter fv firmware-volume,$(LOAD)),--load-path firmware-volume --also-in plain --also-in smm,--load-path $(LOAD))
 
+.PHONY: mutation-survey
+
+# Each change of tools/mutation_list.py to the firmware code, alone, against
+# the host suites; MUTATIONS="name ..." runs only those.
+mutation-survey: prerequisites
+	@tools/mutation-survey.py $(MUTATIONS)
+
 size: image
 	@tools/size-report.sh
 

@@ -192,6 +192,23 @@ TEST(SetupStrings, NoRiserClosesTheEventAndReplacesNothing) {
   EXPECT_EQ(sim::Services().setupStrings.Strings().at(0x1A52), "Riser OPROM");
 }
 
+// Each notification closes its event before it reads the straps, so that a
+// second installation during the read cannot run it again.
+TEST(Services, EventIsClosedBeforeTheStrapsAreRead) {
+  for (OutsideService service :
+       {OutsideService::SetupStrings, OutsideService::Smbios}) {
+    SimulatedBoot boot(BoardSetup{});
+    boot.RunEntry();
+    sim::Chipset().Trace().Clear();
+    boot.Install(service);
+    const auto closes = sim::Firmware().Calls().To("CloseEvent");
+    const auto &accesses = sim::Chipset().Trace().Entries();
+    ASSERT_EQ(closes.size(), 1U);
+    ASSERT_FALSE(accesses.empty());
+    EXPECT_LT(closes[0].sequence, accesses.front().sequence);
+  }
+}
+
 TEST(Services, InstalledBeforeTheEntryNeverPrunesOrRelabels) {
   BoardSetup setup;
   setup.steps =

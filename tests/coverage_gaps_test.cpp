@@ -8,6 +8,7 @@
 #include "driver/support_library.h"
 #include "platform/guids.h"
 #include "platform/outside_services.h"
+#include "platform/service_globals.h"
 #include "sim/chipset/chipset_model.h"
 #include "tests/model_fixture.h"
 
@@ -54,6 +55,31 @@ TEST_F(CoverageGapsTest, AFoundHobListIsKeptWithoutAnotherSearch) {
   HobList = &found;
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   EXPECT_EQ(HobList, &found);
+}
+
+// Only the counted entries are searched, and the first HOB list found is
+// the one kept.
+TEST_F(CoverageGapsTest, TheFirstCountedHobListEntryIsKept) {
+  static int first;
+  static int second;
+  static int uncounted;
+  EFI_CONFIGURATION_TABLE entries[] = {{NearHobListGuid(), &uncounted},
+                                       {kHobListGuid, &first},
+                                       {kHobListGuid, &second},
+                                       {kHobListGuid, &uncounted}};
+  EFI_SYSTEM_TABLE system = *firmware().SystemTable();
+  system.ConfigurationTable = entries;
+  ServiceGlobals.SystemTable = &system;
+  const struct {
+    UINTN counted;
+    VOID *found;
+  } cases[] = {{1, nullptr}, {2, &first}, {3, &first}};
+  for (const auto &c : cases) {
+    HobList = nullptr;
+    system.NumberOfTableEntries = c.counted;
+    FindHobList();
+    EXPECT_EQ(HobList, c.found) << c.counted;
+  }
 }
 
 TEST_F(CoverageGapsTest, ACachedSmmBaseIsAskedAgainWithoutALookup) {

@@ -1,7 +1,9 @@
 // GPP_B0 at ready-to-boot, end to end: signalled twice, with the pad's
 // owner, lock and the P2SB in every state that changes the outcome.
 #include "platform/register_access.h"
+#include "sim/facts/gpio_layout.h"
 #include "tests/board_test_support.h"
+#include "tests/trace_lines.h"
 
 namespace {
 
@@ -95,6 +97,63 @@ TEST(ReadyToBoot, UnlockAndRelockCarryTheLockRegisterAsRead) {
   EXPECT_EQ(messages[0].data, 0x00000004U);
   EXPECT_EQ(messages[1].data, 0x00000005U);
   EXPECT_EQ(boot.GppB0Now().dw0 & 1, 0U);
+}
+
+// Access by access on a host-owned, unlocked pad: the series is detected at
+// the first use, or, while undetected, read again at every use.
+TEST(ReadyToBoot, HostOwnedUnlockedPadAccessByAccess) {
+  using facts::Series;
+  const uint64_t own = facts::PadOwnership(Series::H, facts::kGppB0).address;
+  const uint64_t lockTx = facts::PadLockTx(Series::H, facts::kGppB0).address;
+  const uint64_t dw0 = facts::PadDw0(Series::H, facts::kGppB0);
+  for (uint16_t id : {facts::kDefaultLpcDeviceId, uint16_t{0x1234}}) {
+    BoardSetup setup;
+    setup.pchDeviceId = id;
+    setup.gppB0 = {0, false, 0x44000201};
+    SimulatedBoot boot(setup);
+    boot.RunEntry();
+    sim::Chipset().Trace().Clear();
+    boot.SignalReadyToBoot();
+    const bool undetected = id == 0x1234;
+    const auto lpc = [&](int reads) {
+      const std::string line =
+          TraceLine(AccessOp::Read, 16, facts::kLpcDeviceId, id);
+      return reads > 1 ? line + " x" + std::to_string(reads) : line;
+    };
+    Lines expected = {lpc(4),
+                      Read32Line(own, 0),
+                      lpc(3),
+                      Read32Line(lockTx, 0),
+                      lpc(1),
+                      Read32Line(dw0, 0x44000201),
+                      TraceLine(AccessOp::Write, 32, dw0, 0x44000200)};
+    if (!undetected) {
+      expected = {lpc(1), Read32Line(own, 0), Read32Line(lockTx, 0),
+                  Read32Line(dw0, 0x44000201),
+                  TraceLine(AccessOp::Write, 32, dw0, 0x44000200)};
+    }
+    EXPECT_EQ(ChipsetTraceLines(), expected) << id;
+  }
+}
+
+// The series found for the ownership differs from the one the pad was
+// checked against: the owner is unknown, and the pad is left alone.
+TEST(ReadyToBoot, PadThatTurnsInvalidIsLeftAlone) {
+  BoardSetup setup;
+  setup.pchDeviceId = 0x1234;
+  SimulatedBoot boot(setup);
+  boot.RunEntry();
+  unsigned lpcReads = 0;
+  sim::Chipset().SetReadSource(
+      [&](uint64_t address, uint8_t) -> std::optional<uint32_t> {
+        if (address != facts::kLpcDeviceId) {
+          return std::nullopt;
+        }
+        return ++lpcReads == 1 ? 0x1234 : 0x9D84;
+      });
+  boot.SignalReadyToBoot();
+  EXPECT_EQ(CountAccesses(AccessOp::Write, kGppB0Dw0H), 0U);
+  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
 }
 
 }  // namespace

@@ -12,8 +12,7 @@
 #include "gpio/gpio.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
-
-using Lines = std::vector<std::string>;
+#include "tests/trace_lines.h"
 
 inline constexpr uint16_t kHDeviceId = 0xA305;
 inline constexpr uint16_t kLpDeviceId = 0x9D84;

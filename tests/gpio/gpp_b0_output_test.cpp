@@ -40,15 +40,15 @@ TEST_P(DriveGppB0LowTest, TxLockIsLiftedAroundTheStore) {
   StartOn(GetParam());
   Board().SetPadDw0(kPadGppB0, 0x44000203);
   Board().SetPadTxLock(kPadGppB0, true);
-  Board().OverrideRegister(0xFD6E008C, 0x00020001);  // another pad locked
+  Board().OverrideRegister(0xFD6E008C, 0x00020003);  // B1 and B17 locked
   DriveGppB0Low();
   EXPECT_EQ(TraceLines(), Concat({
-                              {"read32 0xFD6E008C = 0x00020001 x2"},
-                              LockTxMessage("00020000", "00"),
+                              {"read32 0xFD6E008C = 0x00020003 x2"},
+                              LockTxMessage("00020002", "00"),
                               {"read32 0xFD6E0790 = 0x44000203",
                                "write32 0xFD6E0790 = 0x44000202",
-                               "read32 0xFD6E008C = 0x00020000"},
-                              LockTxMessage("00020001", "13"),
+                               "read32 0xFD6E008C = 0x00020002"},
+                              LockTxMessage("00020003", "13"),
                           }));
   EXPECT_EQ(Board().PadDw0(kPadGppB0), 0x44000202u);
   EXPECT_TRUE(Board().PadTxLocked(kPadGppB0));

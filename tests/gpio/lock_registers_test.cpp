@@ -1,3 +1,4 @@
+#include "sim/facts/gpio_layout.h"
 #include "tests/gpio/gpio_test_support.h"
 
 namespace {
@@ -34,22 +35,56 @@ TEST_F(LockRegisterTest, GroupAndDwValidity) {
   }
 }
 
-TEST_F(LockRegisterTest, GroupRegistersByKind) {
-  StartOn(kHDeviceId);
-  // H VGPIO (group 12), port 0x6D: dw 1 steps 4 bytes, 8 for lock kinds.
+// Every kind of every group of both series, at block 0, block 1 and a block
+// whose offset runs past 16 bits: the one private register it reads (the
+// offset wraps within the port), or no read and 0 where the group lacks it.
+TEST_F(LockRegisterTest, EveryKindOfEveryGroupReadsItsRegister) {
   const struct {
     GpioRegisterKind kind;
-    uint64_t address;
-  } cases[] = {
-      {GpioHostSw, 0xFD6D00D4}, {GpioGpeEn, 0xFD6D0174},
-      {GpioGpeSts, 0xFD6D0154}, {GpioLock, 0xFD6D00A8},
-      {GpioLockTx, 0xFD6D00AC},
+    uint16_t facts::GpioGroup::*field;
+    uint32_t stride;
+  } kinds[] = {
+      {GpioHostSw, &facts::GpioGroup::hostSw, facts::kPadBitStride},
+      {GpioGpeEn, &facts::GpioGroup::gpeEn, facts::kPadBitStride},
+      {GpioGpeSts, &facts::GpioGroup::gpeSts, facts::kPadBitStride},
+      {GpioSmiEn, &facts::GpioGroup::smiEn, facts::kPadBitStride},
+      {GpioSmiSts, &facts::GpioGroup::smiSts, facts::kPadBitStride},
+      {GpioNmiEn, &facts::GpioGroup::nmiEn, facts::kPadBitStride},
+      {GpioLock, &facts::GpioGroup::lock, facts::kLockStride},
+      {GpioLockTx, &facts::GpioGroup::lockTx, facts::kLockStride},
   };
-  for (const auto &c : cases) {
-    Board().OverrideRegister(c.address, 0x5A000000 | c.kind);
-    UINT32 value = 0;
-    ReadGroupRegister(c.kind, 12, 1, &value);
-    EXPECT_EQ(value, 0x5A000000u | c.kind) << c.kind;
+  const struct {
+    uint16_t id;
+    const facts::GpioLayout &layout;
+  } series[] = {{kHDeviceId, facts::kGpioLayoutH},
+                {kLpDeviceId, facts::kGpioLayoutLp}};
+  for (const auto &s : series) {
+    SetUp();
+    StartOn(s.id);
+    size_t missing = 0;
+    for (UINT8 index = 0; index < s.layout.count; ++index) {
+      const facts::GpioGroup &group = s.layout[index];
+      for (const auto &k : kinds) {
+        for (UINT32 dw : {0U, 1U, 0x3FFFU}) {
+          const uint16_t first = group.*k.field;
+          const uint64_t address =
+              facts::GroupRegister(group, first + dw * k.stride);
+          const uint32_t marker = 0x5A000000U | index << 16 | k.kind << 8 | dw;
+          Board().OverrideRegister(address, marker);
+          Board().Trace().Clear();
+          UINT32 value = 7;
+          ReadGroupRegister(k.kind, index, dw, &value);
+          const bool lacks = first == facts::kNoRegister;
+          missing += lacks;
+          EXPECT_EQ(value, lacks ? 0U : marker)
+              << group.name << " kind " << k.kind << " dw " << dw;
+          EXPECT_EQ(TraceLines(),
+                    lacks ? Lines{} : Lines{Read32Line(address, marker)})
+              << group.name << " kind " << k.kind << " dw " << dw;
+        }
+      }
+    }
+    EXPECT_GT(missing, 0U);  // the table has groups that lack a kind
   }
 }
 
@@ -92,6 +127,20 @@ TEST_F(LockRegisterTest, LockReadsValidateFirst) {
                           }));
 }
 
+// The second block of a 40-pad group: pads 32..39, 8 bytes after the first.
+TEST_F(LockRegisterTest, LockReadsTakeTheBlockAsked) {
+  StartOn(kHDeviceId);
+  Board().SetPadConfigLock(0x030C0022, true);  // VGPIO pad 34, port 0x6D
+  Board().SetPadTxLock(0x030C0027, true);      // pad 39
+  UINT32 value = 0;
+  EXPECT_EQ(ReadLockRegister(0x030C, 1, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 2);
+  EXPECT_EQ(ReadLockTxRegister(0x030C, 1, &value), EFI_SUCCESS);
+  EXPECT_EQ(value, 1u << 7);
+  EXPECT_EQ(TraceLines(), (Lines{"read32 0xFD6D00A8 = 0x00000004",
+                                 "read32 0xFD6D00AC = 0x00000080"}));
+}
+
 TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
   StartOn(kHDeviceId);
   const struct {
@@ -112,6 +161,12 @@ TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
   for (const auto &c : cases) {
     EXPECT_EQ(c.write(), c.status);
   }
+  for (UINT32 kind : {0U, 1U, 2U, 3U, 4U, 5U, 8U, 0xFFFFFFFFU}) {
+    EXPECT_EQ(
+        WriteLockRegister(static_cast<GpioRegisterKind>(kind), 0x0301, 0, 0, 1),
+        EFI_UNSUPPORTED)
+        << kind;
+  }
   EXPECT_EQ(AccessCount(), 0u);
 }
 
@@ -119,7 +174,8 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
   StartOn(kLpDeviceId);
   // LP VGPIO (port 0x6D), pads 32..39: Lock at 0x098 + 8.
   Board().OverrideRegister(0xFD6D00A0, 0x00F0F0F0);
-  EXPECT_EQ(WriteLockRegister(GpioLock, 0x0409, 1, 0x00FF00FF, 0x0F000000),
+  // orMask also sets a bit that is already set: it stays set.
+  EXPECT_EQ(WriteLockRegister(GpioLock, 0x0409, 1, 0x00FF00FF, 0x0F000010),
             EFI_SUCCESS);
   EXPECT_EQ(*Board().Peek(0xFD6D00A0), 0x0FF000F0u);
   ASSERT_EQ(Board().SidebandMessages().size(), 1u);
@@ -129,11 +185,11 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
 
 TEST_F(LockRegisterTest, UnlockAndLockChangeOnlyTheirBits) {
   StartOn(kHDeviceId);
-  Board().OverrideRegister(0xFD6E008C, 0x00000106);  // H GPP_B LockTx
+  Board().OverrideRegister(0xFD6E008C, 0x80000106);  // H GPP_B LockTx
   EXPECT_EQ(UnlockPadTx(0x0301, 0, 0x00000104), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000002u);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000002u);
   EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000011), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x00000013u);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000013u);
   EXPECT_EQ(Board().Flags(), Lines{});
 }
 

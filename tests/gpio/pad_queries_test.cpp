@@ -17,6 +17,8 @@ TEST_F(PadQueryTest, ValidityFollowsSeriesGroupAndPadCount) {
       {kHDeviceId, 0x03100008, true},   // JTAG, the last group
       {kHDeviceId, 0x03110000, false},  // group count
       {kHDeviceId, 0x04010000, false},  // an LP pad
+      {kHDeviceId, 0x03810000, false},  // group 0x81, not 1
+      {kHDeviceId, 0x03000100, false},  // pad 0x100, not 0
       {kLpDeviceId, 0x040E0005, true},
       {kLpDeviceId, 0x040F0000, false},
       {kLpDeviceId, 0x03010000, false},
@@ -70,6 +72,15 @@ TEST_F(PadQueryTest, InvalidPadTouchesNeitherRegistersNorResult) {
   EXPECT_EQ(GetPadOwnership(0x040A0003, &value), EFI_INVALID_PARAMETER);
   EXPECT_EQ(value, 7u);
   EXPECT_EQ(AccessCount(), 0u);
+}
+
+// DW0 of a pad in the last H group, whose index has bit 4 set.
+TEST_F(PadQueryTest, Dw0OfTheLastGroupsPad) {
+  StartOn(kHDeviceId);
+  constexpr PadCode kJtag3 = 0x03100003;  // port 0x6A, PadCfg 0x6B0
+  Board().SetPadDw0(kJtag3, 0x44000300);
+  EXPECT_EQ(ReadPadDw0(kJtag3), 0x44000300u);
+  EXPECT_EQ(TraceLines(), Lines{"read32 0xFD6A06E0 = 0x44000300"});
 }
 
 TEST_F(PadQueryTest, LpPadsUseTheLpLayout) {

@@ -121,6 +121,41 @@ TEST_F(SidebandTest, OffsetIsSplitAcrossAddressAndExtendedAddress) {
   EXPECT_EQ(Board().Notes().size(), 1u);
 }
 
+// The values written, in order, to one register.
+std::vector<uint32_t> WritesTo(uint64_t address) {
+  std::vector<uint32_t> values;
+  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+    if (access.op == sim::AccessOp::Write && access.address == address) {
+      values.push_back(access.value);
+    }
+  }
+  return values;
+}
+
+// Offset bits 15..0 go to the address register, 31..16 to the extended one.
+TEST_F(SidebandTest, MessageCarriesTheWholeOffset) {
+  for (UINT32 offset : {0x0000108CU, 0x0001F08CU, 0xFFFF0000U}) {
+    SetUp();
+    StartOn(kHDeviceId);
+    UINT32 data = 1;
+    UINT8 response = 9;
+    SendSidebandMessage(0x6E, offset, &data, &response, 0x13);
+    ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+    EXPECT_EQ(Board().SidebandMessages()[0].offset, offset);
+    EXPECT_EQ(Board().SidebandMessages()[0].port, 0x6E);
+  }
+}
+
+// The opcode write keeps status bits 6..0 as read and clears bit 7.
+TEST_F(SidebandTest, OpcodeWriteKeepsTheLowStatusBits) {
+  StartOn(kHDeviceId);
+  Board().OverrideRegister(0xE00F90D8, 0x00F8, 16);
+  UINT8 response = 9;
+  SendToLockTx(1, &response);
+  ASSERT_FALSE(WritesTo(0xE00F90D8).empty());
+  EXPECT_EQ(WritesTo(0xE00F90D8).front(), 0x1378u);
+}
+
 TEST_F(SidebandTest, OpcodeArgument) {
   const struct {
     INT32 opcode;
