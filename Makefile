@@ -55,7 +55,7 @@ asan:
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j$$(nproc) | $(TIDY)
 
-.PHONY: fuzz-build fuzz
+.PHONY: fuzz-build fuzz fuzz-benchmark
 
 # The libFuzzer boot fuzzers: firmware code, firmware model and service
 # doubles under ASan and UBSan.
@@ -67,6 +67,11 @@ fuzz-build:
 # FUZZ_SECONDS of fuzzing over FUZZ_MODES; fails on any finding.
 fuzz: fuzz-build
 	@fuzz/run-fuzzers.sh $(FUZZ_SECONDS) $(FUZZ_MODES)
+
+# Boots per second of each mode over FUZZ_BENCHMARK_RUNS inputs (seed 1).
+FUZZ_BENCHMARK_RUNS ?= 20000
+fuzz-benchmark: fuzz-build
+	@fuzz/benchmark.sh $(FUZZ_BENCHMARK_RUNS) $(FUZZ_MODES)
 
 # clang-tidy and cppcheck over driver/, gpio/ and platform/.
 analysis: host image
@@ -100,7 +105,8 @@ boot: host image
 
 # Each change of tools/mutation_list.py to the firmware code, alone, against
 # the host suites; MUTATIONS="name ..." runs only those.
-mutation-survey: prerequisites
+mutation-survey:
+	@$(ENSURE) host
 	@tools/mutation-survey.py $(MUTATIONS)
 
 size: image

@@ -103,10 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       std::abort();
     }
   }
-  // Back to empty models, so that every run allocates as much as it frees
-  // and libFuzzer need not run it again to look for a leak.
-  sim::ResetFirmware();
-  sim::ResetChipset();
-  sim::ResetServices();
+  // No models left, so that every run frees as much as it allocates and
+  // libFuzzer need not run it again to look for a leak; the next boot
+  // builds its own.
+  sim::FreeFirmware();
+  sim::FreeChipset();
+  sim::FreeServices();
   return 0;
 }

@@ -7,7 +7,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
+#include "sim/board/invariants.h"
 #include "sim/board/simulated_boot.h"
 #include "sim/outcome/outcome_json.h"
 #include "sim/scenario/scenario_json.h"
@@ -44,6 +46,20 @@ TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
   std::remove(scenarioPath.c_str());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ordered_json::parse(run.out), harness);
+}
+
+// Invented reads make both bridges name one controller, whose command
+// register reads 0x06 for the first probe and 0x00 for the second: each
+// probe writes back what it read, and nothing else is asked of it.
+TEST(FuzzReproducer, EachProbeOfOneControllerRestoresWhatItRead) {
+  const std::string input = std::string(FUZZ_DIR) +
+                            "/reproducers/hostile-one-controller-probed-twice";
+  const sim::BoardSetup setup =
+      fuzz::DecodeInput(ReadInputFile(input), fuzz::InputMode::Hostile);
+  sim::SimulatedBoot boot(setup);
+  boot.Play();
+  EXPECT_EQ(sim::CheckInvariants(boot, sim::HardwareReads::Hostile),
+            std::vector<std::string>{});
 }
 
 }  // namespace

@@ -98,6 +98,15 @@ TEST(Invariants, StoreToAnyPadNotSeenHostOwnedIsReported) {
 TEST_F(InvariantsTest, CommandRegisterLeftChangedIsReported) {
   RegisterWrite8(PciConfigAddress(PciAddress16{0x0200}, 0x04), 0x07);
   EXPECT_TRUE(Reports(boot_, "does not end as it began"));
+  EXPECT_TRUE(Reports(boot_, "not written back as its probe read it"));
+}
+
+TEST_F(InvariantsTest, ProbeThatForgetsItsRestoreIsReportedAtTheNextProbe) {
+  const auto command = PciConfigAddress(PciAddress16{0x0200}, 0x04);
+  const UINT8 before = RegisterRead8(command);
+  RegisterWrite8(command, before | 0x07);  // a probe that never restores
+  RegisterWrite8(command, RegisterRead8(command));  // the next one restores
+  EXPECT_TRUE(Reports(boot_, "not written back as its probe read it"));
 }
 
 TEST_F(InvariantsTest, RecordBufferNeverFreedIsReported) {

@@ -32,6 +32,8 @@ std::string Describe(const Access &access);
 
 class AccessTrace {
  public:
+  AccessTrace() { entries_.reserve(128); }
+
   void Record(AccessOp op, uint8_t width, uint64_t address, uint32_t value,
               bool implemented);
   // Counts one more of the last entry when it is a read of the address at

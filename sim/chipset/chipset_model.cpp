@@ -283,8 +283,13 @@ ChipsetModel &CreateChipset() {
 }  // namespace detail
 
 void ResetChipset() {
-  delete detail::activeChipset;
+  FreeChipset();
   detail::CreateChipset();
+}
+
+void FreeChipset() {
+  delete detail::activeChipset;
+  detail::activeChipset = nullptr;
 }
 
 }  // namespace sim

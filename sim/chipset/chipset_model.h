@@ -148,6 +148,8 @@ inline ChipsetModel &Chipset() {
 }
 // Replaces it with a freshly built board.
 void ResetChipset();
+// Frees it; the next Chipset() builds a fresh board.
+void FreeChipset();
 
 }  // namespace sim
 

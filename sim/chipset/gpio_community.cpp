@@ -12,109 +12,102 @@ GpioCommunities::GpioCommunities(std::vector<std::string> &notes)
 }
 
 void GpioCommunities::LayOut(const facts::GpioLayout &layout) {
-  std::unordered_map<uint64_t, Register> previous;
-  previous.swap(registers_);
-  layout_ = layout;
-  for (uint32_t index = 0; index < layout.count; ++index) {
-    const facts::GpioGroup &group = layout[index];
-    for (uint32_t i = 0; i < facts::OwnershipRegisterCount(group); ++i) {
-      Define(
-          facts::GroupRegister(group, group.own + i * facts::kOwnershipStride),
-          Role::Ownership);
-    }
-    const uint32_t blocks = facts::PadBitRegisterCount(group);
-    for (uint16_t field :
-         {group.hostSw, group.intSts, group.intEn, group.gpeSts, group.gpeEn,
-          group.smiSts, group.smiEn, group.nmiSts, group.nmiEn}) {
-      for (uint32_t i = 0; field != facts::kNoRegister && i < blocks; ++i) {
-        Define(facts::GroupRegister(group, field + i * facts::kPadBitStride),
-               Role::Plain);
+  const GpioRegisterTable &table = GpioRegisterTable::Of(layout);
+  if (&table == table_) {
+    return;
+  }
+  std::vector<uint32_t> values(table.Size(), 0);
+  // Both tables run by address: one pass finds the addresses they share.
+  size_t old = 0;
+  for (size_t i = 0; i < table.Size(); ++i) {
+    const uint64_t address = table.Entries()[i].address;
+    if (table_ != nullptr) {
+      while (old < table_->Size() && table_->Entries()[old].address < address) {
+        ++old;
+      }
+      if (old < table_->Size() && table_->Entries()[old].address == address) {
+        values[i] = values_[old];
+        continue;
       }
     }
-    for (uint16_t number = 0; number < group.pads; number += 32) {
-      Define(facts::PadLock(group, number).address, Role::Lock);
-      Define(facts::PadLockTx(group, number).address, Role::LockTx);
-    }
-    for (uint16_t number = 0; number < group.pads; ++number) {
-      const uint64_t dw0 = facts::PadDw0(group, number);
-      Define(dw0, Role::Dw0, index << 16 | number);
-      Define(dw0 + 4, Role::Dw1, index << 16 | number);
+    auto loaded = loaded_.find(address);
+    if (loaded != loaded_.end()) {
+      values[i] = loaded->second;
+      loaded_.erase(loaded);
     }
   }
-  for (const auto &[address, old] : previous) {
-    auto kept = registers_.find(address);
-    if (kept != registers_.end()) {
-      kept->second.value = old.value;
-    } else if (old.role == Role::Loaded) {
-      registers_.emplace(address, old);
-    }
-  }
-}
-
-void GpioCommunities::Define(uint64_t address, Role role, facts::PadCode pad) {
-  if (!registers_.emplace(address, Register{0, role, pad}).second) {
-    throw std::logic_error("GPIO layout defines " + Hex(address) + " twice");
-  }
+  table_ = &table;
+  values_.swap(values);
 }
 
 std::optional<uint32_t> GpioCommunities::Read(uint64_t address) const {
-  auto found = registers_.find(address);
-  if (found == registers_.end()) {
+  if (const std::optional<size_t> index = table_->Find(address)) {
+    return values_[*index];
+  }
+  auto loaded = loaded_.find(address);
+  if (loaded == loaded_.end()) {
     return std::nullopt;
   }
-  return found->second.value;
+  return loaded->second;
 }
 
 bool GpioCommunities::Write(uint64_t address, uint32_t value) {
-  auto found = registers_.find(address);
-  if (found == registers_.end()) {
-    return false;
+  const std::optional<size_t> index = table_->Find(address);
+  if (!index) {
+    auto loaded = loaded_.find(address);
+    if (loaded == loaded_.end()) {
+      return false;
+    }
+    loaded->second = value;
+    return true;
   }
-  Register &reg = found->second;
+  const GpioRegisterTable::Entry &reg = table_->Entries()[*index];
+  uint32_t &stored = values_[*index];
   switch (reg.role) {
-    case Role::Plain:
-    case Role::Loaded:
-      reg.value = value;
+    case GpioRole::Plain:
+      stored = value;
       break;
-    case Role::Ownership:
+    case GpioRole::Ownership:
       notes_.push_back("plain store to read-only ownership register " +
                        Hex(address) + " ignored");
       break;
-    case Role::Lock:
-    case Role::LockTx:
+    case GpioRole::Lock:
+    case GpioRole::LockTx:
       notes_.push_back("plain store to lock register " + Hex(address) +
                        " ignored: lock registers change only by sideband");
       break;
-    case Role::Dw0:
-    case Role::Dw1: {
-      const uint32_t writable = PadStoreMask(reg, address, value);
-      reg.value = (reg.value & ~writable) | (value & writable);
+    case GpioRole::Dw0:
+    case GpioRole::Dw1: {
+      const uint32_t writable = PadStoreMask(reg, stored, value);
+      stored = (stored & ~writable) | (value & writable);
       break;
     }
   }
   return true;
 }
 
-uint32_t GpioCommunities::PadStoreMask(const Register &reg, uint64_t address,
-                                       uint32_t value) {
-  const bool dw0 = reg.role == Role::Dw0;
+uint32_t GpioCommunities::PadStoreMask(const GpioRegisterTable::Entry &reg,
+                                       uint32_t current, uint32_t value) {
+  const bool dw0 = reg.role == GpioRole::Dw0;
   const facts::GpioPad place = facts::PadOfCode(reg.pad);
-  const std::string what = std::string(dw0 ? "DW0" : "DW1") + " store " +
-                           Hex(value) + " to " + Hex(address) + " (group " +
-                           std::to_string(place.group) + " pad " +
-                           std::to_string(place.number) + ")";
+  // Only for a note: most stores make none.
+  auto what = [&] {
+    return std::string(dw0 ? "DW0" : "DW1") + " store " + Hex(value) + " to " +
+           Hex(reg.address) + " (group " + std::to_string(place.group) +
+           " pad " + std::to_string(place.number) + ")";
+  };
   const facts::RegisterBits owner =
       facts::PadOwnership(GroupOf(reg.pad), place.number);
-  if ((registers_.at(owner.address).value & owner.mask) != 0) {
-    notes_.push_back(what + " refused: the host does not own the pad");
+  if ((Value(owner.address) & owner.mask) != 0) {
+    notes_.push_back(what() + " refused: the host does not own the pad");
     return 0;
   }
   uint32_t writable = dw0 ? ~facts::kDw0RxState : 0xFFFFFFFF;
-  const uint32_t changed = (reg.value ^ value) & writable;
+  const uint32_t changed = (current ^ value) & writable;
   if (TestBit(LockBit(reg.pad, false))) {
     writable &= dw0 ? facts::kDw0TxState : 0;
     if ((changed & ~writable) != 0) {
-      notes_.push_back(what +
+      notes_.push_back(what() +
                        " kept its locked configuration bits: the pad is "
                        "configuration-locked");
     }
@@ -132,35 +125,57 @@ bool GpioCommunities::SidebandWrite(uint8_t port, uint32_t offset,
   if (offset > 0xFFFF) {
     return false;
   }
-  auto found = registers_.find(
-      facts::PrivateRegister(port, static_cast<uint16_t>(offset)));
-  if (found == registers_.end() || (found->second.role != Role::Lock &&
-                                    found->second.role != Role::LockTx)) {
+  const std::optional<size_t> index =
+      table_->Find(facts::PrivateRegister(port, static_cast<uint16_t>(offset)));
+  if (!index || (table_->Entries()[*index].role != GpioRole::Lock &&
+                 table_->Entries()[*index].role != GpioRole::LockTx)) {
     return false;
   }
-  found->second.value = value;
+  values_[*index] = value;
   return true;
 }
 
 void GpioCommunities::Override(uint64_t address, uint32_t value) {
-  registers_.try_emplace(address, Register{0, Role::Loaded, 0})
-      .first->second.value = value;
+  if (const std::optional<size_t> index = table_->Find(address)) {
+    values_[*index] = value;
+  } else {
+    loaded_[address] = value;
+  }
 }
 
 void GpioCommunities::ForEachRegister(
     const std::function<void(uint64_t address, uint32_t value)> &visit) const {
-  for (const auto &[address, reg] : registers_) {
-    visit(address, reg.value);
+  for (size_t i = 0; i < table_->Size(); ++i) {
+    visit(table_->Entries()[i].address, values_[i]);
+  }
+  for (const auto &[address, value] : loaded_) {
+    visit(address, value);
   }
 }
 
+uint32_t &GpioCommunities::Value(uint64_t address) {
+  const std::optional<size_t> index = table_->Find(address);
+  if (!index) {
+    throw std::out_of_range("no GPIO register at " + Hex(address));
+  }
+  return values_[*index];
+}
+
+uint32_t GpioCommunities::Value(uint64_t address) const {
+  const std::optional<size_t> index = table_->Find(address);
+  if (!index) {
+    throw std::out_of_range("no GPIO register at " + Hex(address));
+  }
+  return values_[*index];
+}
+
 const facts::GpioGroup &GpioCommunities::GroupOf(facts::PadCode pad) const {
+  const facts::GpioLayout &layout = table_->Layout();
   const facts::GpioPad place = facts::PadOfCode(pad);
-  if (place.group >= layout_.count ||
-      place.number >= layout_[place.group].pads) {
+  if (place.group >= layout.count || place.number >= layout[place.group].pads) {
     throw std::out_of_range("no pad " + Hex(pad) + " in this layout");
   }
-  return layout_[place.group];
+  return layout[place.group];
 }
 
 facts::RegisterBits GpioCommunities::LockBit(facts::PadCode pad,
@@ -175,12 +190,12 @@ uint64_t GpioCommunities::Dw0Address(facts::PadCode pad) const {
 }
 
 void GpioCommunities::SetBits(const facts::RegisterBits &bits, uint32_t field) {
-  uint32_t &value = registers_.at(bits.address).value;
+  uint32_t &value = Value(bits.address);
   value = (value & ~bits.mask) | ((field << bits.shift) & bits.mask);
 }
 
 bool GpioCommunities::TestBit(const facts::RegisterBits &bit) const {
-  return (registers_.at(bit.address).value & bit.mask) != 0;
+  return (Value(bit.address) & bit.mask) != 0;
 }
 
 void GpioCommunities::SetOwnership(facts::PadCode pad, uint8_t owner) {
@@ -194,7 +209,7 @@ void GpioCommunities::SetRxLevel(facts::PadCode pad, bool high) {
 }
 
 void GpioCommunities::SetDw0(facts::PadCode pad, uint32_t value) {
-  registers_.at(Dw0Address(pad)).value = value;
+  Value(Dw0Address(pad)) = value;
 }
 
 void GpioCommunities::SetTxLock(facts::PadCode pad, bool locked) {
@@ -206,7 +221,7 @@ void GpioCommunities::SetConfigLock(facts::PadCode pad, bool locked) {
 }
 
 uint32_t GpioCommunities::Dw0(facts::PadCode pad) const {
-  return registers_.at(Dw0Address(pad)).value;
+  return Value(Dw0Address(pad));
 }
 
 bool GpioCommunities::TxLocked(facts::PadCode pad) const {

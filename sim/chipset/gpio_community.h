@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "sim/chipset/gpio_register_table.h"
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 
@@ -28,7 +29,7 @@ class GpioCommunities {
   explicit GpioCommunities(std::vector<std::string> &notes);
 
   // Lays the registers out by one series' layout. Values at addresses that
-  // both layouts have are kept.
+  // both layouts have are kept, and so are loaded registers.
   void LayOut(const facts::GpioLayout &layout);
 
   // Empty for an address outside the layout.
@@ -46,7 +47,8 @@ class GpioCommunities {
   // the layout becomes a plain read-write register that outlives layouts.
   void Override(uint64_t address, uint32_t value);
 
-  // Every register of the layout and every loaded one, with its value.
+  // Every register of the layout, by address, then every loaded one
+  // outside it, by address, with its value.
   void ForEachRegister(
       const std::function<void(uint64_t address, uint32_t value)> &visit) const;
 
@@ -62,24 +64,13 @@ class GpioCommunities {
   bool ConfigLocked(facts::PadCode pad) const;
 
  private:
-  enum class Role : uint8_t {
-    Plain,
-    Loaded,
-    Ownership,
-    Lock,
-    LockTx,
-    Dw0,
-    Dw1
-  };
-  struct Register {
-    uint32_t value;
-    Role role;
-    facts::PadCode pad;  // DW0, DW1: group index and number in the layout
-  };
   // The bits of the pad's DW0 (or DW1) a store may change now, with the
   // reason for each refused one in notes.
-  uint32_t PadStoreMask(const Register &reg, uint64_t address, uint32_t value);
-  void Define(uint64_t address, Role role, facts::PadCode pad = 0);
+  uint32_t PadStoreMask(const GpioRegisterTable::Entry &reg, uint32_t current,
+                        uint32_t value);
+  // The stored value of a register of the layout; throws for any other.
+  uint32_t &Value(uint64_t address);
+  uint32_t Value(uint64_t address) const;
   const facts::GpioGroup &GroupOf(facts::PadCode pad) const;
   facts::RegisterBits LockBit(facts::PadCode pad, bool tx) const;
   uint64_t Dw0Address(facts::PadCode pad) const;
@@ -87,8 +78,10 @@ class GpioCommunities {
   bool TestBit(const facts::RegisterBits &bit) const;
 
   std::vector<std::string> &notes_;
-  facts::GpioLayout layout_{};
-  std::unordered_map<uint64_t, Register> registers_;
+  const GpioRegisterTable *table_ = nullptr;
+  std::vector<uint32_t> values_;  // by index in the table
+  // Registers an override added outside the layout: plain read-write.
+  std::map<uint64_t, uint32_t> loaded_;
 };
 
 }  // namespace sim

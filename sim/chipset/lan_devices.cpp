@@ -1,5 +1,7 @@
 #include "sim/chipset/lan_devices.h"
 
+#include <algorithm>
+
 #include "sim/facts/board.h"
 
 namespace sim {
@@ -101,11 +103,11 @@ std::optional<uint32_t> LanDevices::ReadMemory(uint64_t address,
   }
   uint32_t value = 0;
   for (uint32_t i = 0; i < width / 8U; ++i) {
-    auto byte = hit->controller->registers.find(hit->offset + i);
-    if (byte == hit->controller->registers.end()) {
+    const uint8_t *byte = hit->controller->registers.Find(hit->offset + i);
+    if (byte == nullptr) {
       return std::nullopt;
     }
-    value |= static_cast<uint32_t>(byte->second) << (8 * i);
+    value |= static_cast<uint32_t>(*byte) << (8 * i);
   }
   return value;
 }
@@ -129,6 +131,24 @@ bool LanDevices::Override(uint64_t address, uint8_t width, uint32_t value) {
     registers[hit->offset + i] = static_cast<uint8_t>(value >> (8 * i));
   }
   return true;
+}
+
+uint8_t &LanDevices::RegisterBytes::operator[](uint32_t offset) {
+  auto place = std::lower_bound(
+      bytes_.begin(), bytes_.end(), offset,
+      [](const auto &byte, uint32_t key) { return byte.first < key; });
+  if (place == bytes_.end() || place->first != offset) {
+    place = bytes_.insert(place, {offset, 0});
+  }
+  return place->second;
+}
+
+const uint8_t *LanDevices::RegisterBytes::Find(uint32_t offset) const {
+  auto place = std::lower_bound(
+      bytes_.begin(), bytes_.end(), offset,
+      [](const auto &byte, uint32_t key) { return byte.first < key; });
+  return place == bytes_.end() || place->first != offset ? nullptr
+                                                         : &place->second;
 }
 
 }  // namespace sim

@@ -9,6 +9,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "sim/chipset/pci_config_space.h"
 
@@ -50,9 +52,23 @@ class LanDevices {
   bool Override(uint64_t address, uint8_t width, uint32_t value);
 
  private:
+  // Register bytes by offset in the BAR0 range, ascending, in one vector:
+  // a controller has a handful.
+  class RegisterBytes {
+   public:
+    RegisterBytes() { bytes_.reserve(8); }
+    uint8_t &operator[](uint32_t offset);
+    // Null where no register byte lies.
+    const uint8_t *Find(uint32_t offset) const;
+    auto begin() const { return bytes_.begin(); }
+    auto end() const { return bytes_.end(); }
+
+   private:
+    std::vector<std::pair<uint32_t, uint8_t>> bytes_;
+  };
   struct Controller {
     uint16_t function;
-    std::map<uint32_t, uint8_t> registers;  // by offset in the BAR0 range
+    RegisterBytes registers;
   };
   struct Hit {
     const Controller *controller;

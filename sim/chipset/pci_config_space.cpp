@@ -3,9 +3,11 @@
 namespace sim {
 
 PciFunction &PciConfigSpace::Add(uint16_t function) {
-  PciFunction &added = functions_[function];
-  added = PciFunction();
-  return added;
+  auto [added, inserted] = functions_.try_emplace(function);
+  if (!inserted) {
+    added->second = PciFunction();
+  }
+  return added->second;
 }
 
 PciFunction *PciConfigSpace::Find(uint16_t function) {

@@ -6,6 +6,7 @@ set(CHIPSET_MODEL_SOURCES
   sim/chipset/access_trace.cpp
   sim/chipset/chipset_model.cpp
   sim/chipset/gpio_community.cpp
+  sim/chipset/gpio_register_table.cpp
   sim/chipset/lan_devices.cpp
   sim/chipset/p2sb.cpp
   sim/chipset/pci_config_space.cpp

@@ -4,7 +4,7 @@
 
 namespace sim {
 
-size_t CallLog::Record(const std::string &service, std::vector<uint64_t> args,
+size_t CallLog::Record(std::string_view service, std::vector<uint64_t> args,
                        const EFI_GUID *guid, Caller caller) {
   ServiceCall call;
   call.service = service;
@@ -23,7 +23,7 @@ void CallLog::Finish(size_t index, EFI_STATUS status, bool injected) {
   calls_[index].injected = injected;
 }
 
-std::vector<ServiceCall> CallLog::To(const std::string &service) const {
+std::vector<ServiceCall> CallLog::To(std::string_view service) const {
   std::vector<ServiceCall> result;
   for (const ServiceCall &call : calls_) {
     if (call.service == service) {
@@ -33,13 +33,21 @@ std::vector<ServiceCall> CallLog::To(const std::string &service) const {
   return result;
 }
 
-void CallLog::FailCall(const std::string &service, EFI_STATUS status,
+void CallLog::FailCall(std::string_view service, EFI_STATUS status,
                        unsigned occurrence) {
-  faults_[service].push_back({status, occurrence});
+  auto found = faults_.find(service);
+  if (found == faults_.end()) {
+    found = faults_.emplace(std::string(service), std::vector<Fault>()).first;
+  }
+  found->second.push_back({status, occurrence});
 }
 
-std::optional<EFI_STATUS> CallLog::TakeFault(const std::string &service) {
-  const unsigned count = ++callCounts_[service];
+std::optional<EFI_STATUS> CallLog::TakeFault(std::string_view service) {
+  auto counted = callCounts_.find(service);
+  if (counted == callCounts_.end()) {
+    counted = callCounts_.emplace(std::string(service), 0).first;
+  }
+  const unsigned count = ++counted->second;
   auto found = faults_.find(service);
   if (found == faults_.end()) {
     return std::nullopt;

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/uefi.h"
@@ -16,11 +17,13 @@ namespace sim {
 
 class CallLog {
  public:
+  CallLog() { calls_.reserve(64); }
+
   // Records a call before its work (calls it causes come after it) and
   // applies any chosen fault: an error skips the work, a warning replaces
   // the status the work returned.
   template <typename Work>
-  EFI_STATUS Serve(const std::string &service, std::vector<uint64_t> args,
+  EFI_STATUS Serve(std::string_view service, std::vector<uint64_t> args,
                    const EFI_GUID *guid, Work work) {
     const size_t index = Record(service, std::move(args), guid);
     const std::optional<EFI_STATUS> fault = TakeFault(service);
@@ -37,17 +40,17 @@ class CallLog {
     return status;
   }
   // Records a call without its outcome; returns its index for Finish.
-  size_t Record(const std::string &service, std::vector<uint64_t> args,
+  size_t Record(std::string_view service, std::vector<uint64_t> args,
                 const EFI_GUID *guid = nullptr, Caller caller = Caller::Driver);
   void Finish(size_t index, EFI_STATUS status, bool injected);
 
   const std::vector<ServiceCall> &All() const { return calls_; }
-  std::vector<ServiceCall> To(const std::string &service) const;
+  std::vector<ServiceCall> To(std::string_view service) const;
 
   // The occurrence-th call (from 1) of the service returns status instead;
   // occurrence 0 fails every call. An error status skips the service's
   // work; a warning does the work and returns the warning.
-  void FailCall(const std::string &service, EFI_STATUS status,
+  void FailCall(std::string_view service, EFI_STATUS status,
                 unsigned occurrence = 0);
   void ClearFaults() { faults_.clear(); }
 
@@ -68,11 +71,11 @@ class CallLog {
   };
 
   // Counts a call of the service and returns the fault chosen for it.
-  std::optional<EFI_STATUS> TakeFault(const std::string &service);
+  std::optional<EFI_STATUS> TakeFault(std::string_view service);
 
   std::vector<ServiceCall> calls_;
-  std::map<std::string, unsigned> callCounts_;
-  std::map<std::string, std::vector<Fault>> faults_;
+  std::map<std::string, unsigned, std::less<>> callCounts_;
+  std::map<std::string, std::vector<Fault>, std::less<>> faults_;
   std::vector<std::string> violations_;
 };
 

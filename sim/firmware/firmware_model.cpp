@@ -37,4 +37,9 @@ void ResetFirmware() {
   activeFirmware = new FirmwareModel();
 }
 
+void FreeFirmware() {
+  delete activeFirmware;
+  activeFirmware = nullptr;
+}
+
 }  // namespace sim

@@ -57,6 +57,8 @@ class FirmwareModel {
 FirmwareModel &Firmware();
 // Replaces it with a new, empty firmware.
 void ResetFirmware();
+// Frees it; the next Firmware() builds a new one.
+void FreeFirmware();
 
 }  // namespace sim
 

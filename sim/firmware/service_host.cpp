@@ -4,12 +4,12 @@
 
 namespace sim {
 
-EFI_STATUS ServeRecorded(const std::string &service, std::vector<uint64_t> args,
+EFI_STATUS ServeRecorded(std::string_view service, std::vector<uint64_t> args,
                          const std::function<EFI_STATUS()> &work) {
   return Firmware().Calls().Serve(service, std::move(args), nullptr, work);
 }
 
-uint64_t AnswerRecorded(const std::string &service, std::vector<uint64_t> args,
+uint64_t AnswerRecorded(std::string_view service, std::vector<uint64_t> args,
                         const std::function<uint64_t()> &work) {
   CallLog &calls = Firmware().Calls();
   const size_t index = calls.Record(service, std::move(args));

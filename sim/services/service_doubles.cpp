@@ -18,4 +18,9 @@ void ResetServices() {
   activeServices = new ServiceDoubles();
 }
 
+void FreeServices() {
+  delete activeServices;
+  activeServices = nullptr;
+}
+
 }  // namespace sim

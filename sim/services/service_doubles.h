@@ -17,6 +17,8 @@ struct ServiceDoubles {
 
 ServiceDoubles &Services();
 void ResetServices();
+// Frees them; the next Services() builds new ones.
+void FreeServices();
 
 }  // namespace sim
 
