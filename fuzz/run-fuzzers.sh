@@ -93,8 +93,8 @@ for mode in "${modes[@]}"; do
     continue
   fi
   passed=$((passed + 1))
-  echo "${mode}_fuzzer: $runs executions in ${each} s ($rate exec/s)," \
-    "no finding; corpus $size inputs (+${added:-0}), slowest ${slowest:-0} s"
+  echo "${mode}_fuzzer: $runs boots in ${each} s ($rate/s), no finding;" \
+    "corpus $size inputs (+${added:-0}), slowest ${slowest:-0} s"
 done
 echo "fuzzers: $passed passed, $failed failed"
 exit $status

@@ -72,7 +72,7 @@ if ! cppcheck --std=c++20 --language=c++ \
 fi
 
 if [[ $failed -eq 0 ]]; then
-  echo "static-analysis: clang-tidy and cppcheck found nothing in" \
-       "${#host_files[@]} host-built and ${#image_files[@]} image-only firmware sources"
+  echo "static-analysis: nothing found in ${#host_files[@]} host-built and" \
+       "${#image_files[@]} image-only firmware sources"
 fi
 exit $failed

@@ -143,6 +143,14 @@ def board_setup_visit(scenario, facts):
     return visit_for(facts.setup_formset_title, texts[prompt_id], texts[help_id])
 
 
+def shown_path(path):
+    """A path as short as it can be said: from the clone when inside it."""
+    try:
+        return path.resolve().relative_to(REPO)
+    except ValueError:
+        return path
+
+
 def brief_title(played):
     """A passed boot in one line: scenario, how it was played, its time."""
     scenario, play = played.scenario, played.scenario.play
@@ -152,10 +160,7 @@ def brief_title(played):
 
 def title(played):
     scenario, play = played.scenario, played.scenario.play
-    try:
-        shown = scenario.source.resolve().relative_to(REPO)
-    except ValueError:
-        shown = scenario.source
+    shown = shown_path(scenario.source)
     variant = play.variant + ("" if not scenario.played_as else " (%s)" % scenario.played_as)
     text = "%s (%s; %s, %s, %s windows, bridges by the %s, %.0f s)" % (
         scenario.name, shown, play.load_path.name, variant, play.windows, play.bridge_location,
@@ -201,7 +206,7 @@ def main(argv=None):
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
     print("firmware stage, %s load path: %d boots, %d at a time; logs in %s"
-          % (load_path.name, len(ready), PARALLEL, out / load_path.name), flush=True)
+          % (load_path.name, len(ready), PARALLEL, shown_path(out / load_path.name)), flush=True)
 
     def show(outcome):
         if args.brief and not outcome.failed:
