@@ -54,7 +54,8 @@ TEST(Boardsim, DefaultBoardReportsTheWholeBoot) {
   EXPECT_EQ(report["accesses"][0], (json{{"op", "read"},
                                          {"width", 16},
                                          {"address", "0xE00F8002"},
-                                         {"value", "0xA305"}}));
+                                         {"value", "0xA305"},
+                                         {"register", "LPC device ID"}}));
 }
 
 TEST(Boardsim, TextAccountNamesWhatHappened) {

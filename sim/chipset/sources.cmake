@@ -9,6 +9,7 @@ set(CHIPSET_MODEL_SOURCES
   sim/chipset/gpio_register_table.cpp
   sim/chipset/lan_devices.cpp
   sim/chipset/p2sb.cpp
+  sim/chipset/register_names.cpp
   sim/chipset/pci_config_space.cpp
   sim/chipset/pci_function.cpp
   sim/chipset/register_backend.cpp)

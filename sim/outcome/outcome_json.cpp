@@ -1,5 +1,6 @@
 #include "sim/outcome/outcome_json.h"
 
+#include "sim/chipset/register_names.h"
 #include "sim/hex_text.h"
 #include "sim/outcome/chipset_json.h"
 #include "sim/scenario/scenario_json.h"
@@ -123,8 +124,14 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   report["broken_invariants"] = outcome.brokenInvariants;
   report["access_count"] = outcome.accessCount;
   ordered_json accesses = ordered_json::array();
+  const facts::Series series = facts::SeriesOfLpcDeviceId(outcome.pchDeviceId);
   for (const Access &access : outcome.accesses) {
-    accesses.push_back(AccessJson(access));
+    ordered_json shown = AccessJson(access);
+    const std::string name = RegisterName(access.address, series);
+    if (!name.empty()) {
+      shown["register"] = name;
+    }
+    accesses.push_back(shown);
   }
   report["accesses"] = accesses;
   if (withCalls) {

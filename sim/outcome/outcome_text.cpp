@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "sim/chipset/register_names.h"
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/hex_text.h"
@@ -119,8 +120,8 @@ void Lan(std::ostream &out, const BootOutcome &outcome) {
     out << "the board service was not asked\n";
     return;
   }
-  out << StatusName(lan.status) << "; first " << LanList(lan.first, 3)
-      << ";\n" << kIndent << "second " << LanList(lan.second, 0) << '\n';
+  out << StatusName(lan.status) << "; first " << LanList(lan.first, 3) << ";\n"
+      << kIndent << "second " << LanList(lan.second, 0) << '\n';
 }
 
 }  // namespace
@@ -156,6 +157,7 @@ std::string OutcomeText(const BootOutcome &outcome) {
 std::string TraceListing(const BootOutcome &outcome) {
   const std::vector<Access> &accesses = outcome.accesses;
   const std::vector<ServiceCall> &calls = outcome.calls;
+  const facts::Series series = facts::SeriesOfLpcDeviceId(outcome.pchDeviceId);
   std::ostringstream out;
   size_t a = 0;
   size_t c = 0;
@@ -168,7 +170,9 @@ std::string TraceListing(const BootOutcome &outcome) {
           << Describe(calls[c]) << '\n';
       ++c;
     } else {
-      out << "  hw   " << Describe(accesses[a]) << '\n';
+      const std::string name = RegisterName(accesses[a].address, series);
+      out << "  hw   " << Describe(accesses[a])
+          << (name.empty() ? "" : "  " + name) << '\n';
       ++a;
     }
   }
