@@ -59,11 +59,12 @@ for mode in "${modes[@]}"; do
     -artifact_prefix="$findings/" "$corpus" "$here/corpus/$mode" \
     >"$log" 2>&1 &
   fuzzer=$!
-  # A line every PROGRESS_SECONDS while it runs: libFuzzer's last count.
+  # A line every PROGRESS_SECONDS while it runs, with the last count
+  # libFuzzer printed (it prints one on new coverage and at powers of two).
   started=$SECONDS
   while ! wait_a_while "$fuzzer"; do
     count=$(grep -ao '^#[0-9]*' "$log" | tail -1)
-    echo "  ${mode}_fuzzer: ${count#\#} executions after $((SECONDS - started)) s"
+    echo "  ${mode}_fuzzer: $((SECONDS - started)) of ${each} s, at least ${count#\#} boots"
   done
   wait "$fuzzer"
   rc=$?
