@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,29 @@ json Report(const std::string &arguments) {
 
 std::string Example(const std::string &name) {
   return std::string(EXAMPLES_DIR) + "/" + name + ".json";
+}
+
+// Each run is a process of its own, with its own addresses: a host address
+// that reached the output would differ between the two.
+TEST(Boardsim, TwoRunsOfAScenarioPrintTheSameTraceWithEveryRegisterNamed) {
+  for (const char *name : {"varnex-w", "lp-series", "p2sb-absent"}) {
+    for (const char *options : {" --trace", " --json --trace"}) {
+      const ProgramRun first = Boardsim(Example(name) + options);
+      const ProgramRun second = Boardsim(Example(name) + options);
+      ASSERT_EQ(first.status, 0) << first.err;
+      EXPECT_EQ(first.out, second.out) << name << options;
+    }
+    const ProgramRun trace = Boardsim(Example(name) + " --trace");
+    std::istringstream lines(trace.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("  hw ", 0) == 0) {
+        // The name follows the value, two spaces on: "... = 0x8086  P2SB vendor
+        // ID".
+        EXPECT_NE(line.find("  ", 7), std::string::npos)
+            << name << ": " << line;
+      }
+    }
+  }
 }
 
 TEST(Boardsim, DefaultBoardReportsTheWholeBoot) {

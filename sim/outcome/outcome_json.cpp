@@ -2,6 +2,7 @@
 
 #include "sim/chipset/register_names.h"
 #include "sim/hex_text.h"
+#include "sim/outcome/call_symbols.h"
 #include "sim/outcome/chipset_json.h"
 #include "sim/scenario/scenario_json.h"
 #include "sim/status_names.h"
@@ -12,10 +13,10 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json CallJson(const ServiceCall &call) {
+ordered_json CallJson(const ServiceCall &call, CallSymbols &symbols) {
   ordered_json args = ordered_json::array();
-  for (uint64_t arg : call.args) {
-    args.push_back(Hex(arg, 1));
+  for (const std::string &arg : symbols.Arguments(call)) {
+    args.push_back(arg);
   }
   ordered_json item = {
       {"service", call.service},
@@ -136,8 +137,9 @@ ordered_json OutcomeJson(const BootOutcome &outcome, bool withCalls) {
   report["accesses"] = accesses;
   if (withCalls) {
     ordered_json calls = ordered_json::array();
+    CallSymbols symbols;
     for (const ServiceCall &call : outcome.calls) {
-      calls.push_back(CallJson(call));
+      calls.push_back(CallJson(call, symbols));
     }
     report["service_calls"] = calls;
   }

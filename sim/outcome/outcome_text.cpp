@@ -6,6 +6,7 @@
 #include "sim/facts/board.h"
 #include "sim/facts/gpio_layout.h"
 #include "sim/hex_text.h"
+#include "sim/outcome/call_symbols.h"
 #include "sim/status_names.h"
 
 namespace sim {
@@ -158,6 +159,7 @@ std::string TraceListing(const BootOutcome &outcome) {
   const std::vector<Access> &accesses = outcome.accesses;
   const std::vector<ServiceCall> &calls = outcome.calls;
   const facts::Series series = facts::SeriesOfLpcDeviceId(outcome.pchDeviceId);
+  CallSymbols symbols;
   std::ostringstream out;
   size_t a = 0;
   size_t c = 0;
@@ -167,7 +169,7 @@ std::string TraceListing(const BootOutcome &outcome) {
         (c < calls.size() && calls[c].sequence < accesses[a].sequence);
     if (takeCall) {
       out << (calls[c].caller == Caller::Driver ? "  call " : "  ---- ")
-          << Describe(calls[c]) << '\n';
+          << symbols.Describe(calls[c]) << '\n';
       ++c;
     } else {
       const std::string name = RegisterName(accesses[a].address, series);
