@@ -205,7 +205,7 @@ def main(argv=None):
                   % (variant, load_path.name, out / load_path.name))
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
-    print("firmware stage, %s load path: %d boots, %d at a time; logs in %s"
+    print("firmware stage (%s): %d boots, %d at a time; logs in %s"
           % (load_path.name, len(ready), PARALLEL, shown_path(out / load_path.name)), flush=True)
 
     def show(outcome):
