@@ -41,11 +41,13 @@ fi
 mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" \
   "$apt_dir/cache/archives/partial"
 : >"$apt_dir/sources.list"
+# deb822 .sources files, or the one-line sources.list that a system made
+# by debootstrap or an older installer has; either may be missing.
 archive=$(sed -n 's/^URIs:[[:space:]]*\(http[^ ]*debian\)[[:space:]]*$/\1/p' \
-            /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1)
+            /etc/apt/sources.list.d/*.sources 2>/dev/null | head -1 || true)
 if [[ -z $archive ]]; then
   archive=$(sed -n 's/^deb[[:space:]]\+\(http[^ ]*debian\)[[:space:]].*/\1/p' \
-              /etc/apt/sources.list 2>/dev/null | head -1)
+              /etc/apt/sources.list 2>/dev/null | head -1 || true)
 fi
 [[ -n $archive ]] || { say "no Debian archive in the machine's apt sources"; exit 1; }
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")

@@ -28,6 +28,7 @@ group() {
     # EDK2's BaseTools are built from Debian's source package with gcc.
     image) printf '%s\n' "cmake cmake" "make make" "clang clang" "clang++ clang" "lld-link lld" \
       "objdump binutils" "apt-get apt" "tar tar" "xz xz-utils" "gcc gcc" "python3 python3" \
+      "/usr/include/uuid/uuid.h uuid-dev" \
       "$ovmf/OVMF_CODE_4M.fd ovmf" "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" ;;
     firmware) printf '%s\n' "qemu-system-x86_64 qemu-system-x86" "$ovmf/OVMF_CODE_4M.fd ovmf" \
       "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "python3 python3" \
