@@ -1,6 +1,6 @@
 // The firmware's HII database and string services, and the package and
-// form-opcode encodings the board's Setup form is written in, as the UEFI
-// specification defines them (only what the test programs use).
+// form-opcode encodings the board's Setup form is written in, as UEFI
+// defines them (only what the test programs use).
 #ifndef BOARDCFG_FIRMWARE_TESTS_HII_INTERFACES_H
 #define BOARDCFG_FIRMWARE_TESTS_HII_INTERFACES_H
 

@@ -18,6 +18,14 @@ def edit_console(directory, change):
     path.write_bytes(change(path.read_bytes()))
 
 
+def problems_after(fixture, change, play):
+    """The problems of a recorded boot whose console was changed."""
+    scratch, directory = copied(fixture)
+    with scratch:
+        edit_console(directory, change)
+        return problems_of(directory, play)
+
+
 class RecordedBootsTest(unittest.TestCase):
     def test_recorded_boots_are_healthy(self):
         for name, play in RECORDED.items():
@@ -59,11 +67,8 @@ class BrokenBootTest(unittest.TestCase):
     def test_each_fault_is_named(self):
         for what, change, message in self.CASES:
             with self.subTest(what):
-                scratch, directory = copied("reads-zero")
-                with scratch:
-                    edit_console(directory, change)
-                    problems = problems_of(directory, UNBACKED)
-                    self.assertTrue(any(message in p for p in problems), problems)
+                problems = problems_after("reads-zero", change, UNBACKED)
+                self.assertTrue(any(message in p for p in problems), problems)
 
     def test_hang_limit_and_exit_status(self):
         for record, message in (({"timed_out": True}, "hang limit"), ({"exit_status": 1}, "exit status 1")):
@@ -111,11 +116,8 @@ class LoadPathEvidenceTest(unittest.TestCase):
             self.assertEqual(problems_of(directory, FV_SMM_LAID_OUT), [])
         for what, play, change, message in self.CASES:
             with self.subTest(what):
-                scratch, directory = copied("fv-smm-varnex-w")
-                with scratch:
-                    edit_console(directory, change)
-                    problems = problems_of(directory, play)
-                    self.assertTrue(any(message in p for p in problems), problems)
+                problems = problems_after("fv-smm-varnex-w", change, play)
+                self.assertTrue(any(message in p for p in problems), problems)
 
 
 class SetUpBootTest(unittest.TestCase):
