@@ -1,4 +1,4 @@
-# cmake -DBASETOOLS=DIR -DPYTHON=python3 -DCODE=FILE -DVOLUME=GUID -DFILES="A.ffs;B.ffs"
+# cmake -DBASETOOLS=EDK2/BaseTools -DPYTHON=python3 -DCODE=FILE -DVOLUME=GUID -DFILES="A.ffs;B.ffs"
 #       -DOUTPUT=FILE -P add-to-firmware-volume.cmake
 #
 # A copy of the firmware code image CODE with the firmware files FILES added,
@@ -21,9 +21,9 @@ foreach(ffs IN LISTS FILES)
   set(written ${OUTPUT}.step${step})
   file(REMOVE ${written})
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env "PATH=${BASETOOLS}/bin:$ENV{PATH}"
-            PYTHONPATH=${BASETOOLS}/Python
-            ${PYTHON} ${BASETOOLS}/Python/FMMT/FMMT.py -a ${input} ${VOLUME} ${ffs} ${written}
+    COMMAND ${CMAKE_COMMAND} -E env "PATH=${BASETOOLS}/Source/C/bin:$ENV{PATH}"
+            PYTHONPATH=${BASETOOLS}/Source/Python
+            ${PYTHON} ${BASETOOLS}/Source/Python/FMMT/FMMT.py -a ${input} ${VOLUME} ${ffs} ${written}
     # FMMT keeps its log in the working directory.
     WORKING_DIRECTORY ${work}
     OUTPUT_VARIABLE said ERROR_VARIABLE said

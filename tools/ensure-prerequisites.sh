@@ -6,7 +6,9 @@
 #
 # usage: tools/ensure-prerequisites.sh GROUP...
 #   host      the host build, its tests and boardsim
-#   image     the EFI image, its firmware file and the stage's firmware images
+#   image     the EFI image, its firmware file, its EDK2 package and the
+#             stage's firmware images (and the EDK2 tree they are made with)
+#   platform  OvmfPkgX64 built from source with the package (EDK2's build)
 #   firmware  the firmware stage (OVMF under QEMU) and its readers
 #   asan      the sanitized host build
 #   fuzz      the boot fuzzers
@@ -25,33 +27,36 @@ group() {
     host) printf '%s\n' "cmake cmake" "g++ g++" "make make" "python3 python3" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
-    # EDK2's BaseTools are built from Debian's source package with gcc.
+    # EDK2's tree comes from Debian's source package, patched as Debian
+    # does; its BaseTools are built with gcc and g++.
     image) printf '%s\n' "cmake cmake" "make make" "clang clang" "clang++ clang" "lld-link lld" \
-      "objdump binutils" "apt-get apt" "tar tar" "xz xz-utils" "gcc gcc" "python3 python3" \
-      "/usr/include/uuid/uuid.h uuid-dev" \
+      "objdump binutils" "apt-get apt" "tar tar" "xz xz-utils" "gzip gzip" "patch patch" \
+      "gcc gcc" "g++ g++" "python3 python3" "/usr/include/uuid/uuid.h uuid-dev" \
       "$ovmf/OVMF_CODE_4M.fd ovmf" "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" ;;
     firmware) printf '%s\n' "qemu-system-x86_64 qemu-system-x86" "$ovmf/OVMF_CODE_4M.fd ovmf" \
       "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "python3 python3" \
       "UEFIExtract uefitool-cli" "pnmtopng netpbm" ;;
+    platform) printf '%s\n' "gcc gcc" "g++ g++" "make make" "python3 python3" "nasm nasm" \
+      "iasl acpica-tools" ;;
     asan) printf '%s\n' "clang clang" "clang++ clang" ;;
     fuzz) printf '%s\n' "clang clang" "clang++ clang" \
       "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev" ;;
     analysis) printf '%s\n' "clang-tidy clang-tidy" "cppcheck cppcheck" ;;
     coverage) printf '%s\n' "gcovr gcovr" ;;
-    all) for each in host image firmware asan fuzz analysis; do group "$each"; done ;;
+    all) for each in host image platform firmware asan fuzz analysis; do group "$each"; done ;;
     *) return 1 ;;
   esac
 }
 
 if [[ $# -eq 0 ]]; then
-  echo "usage: $0 GROUP... (host, image, firmware, asan, fuzz, analysis, coverage, all)" >&2
+  echo "usage: $0 GROUP... (host, image, platform, firmware, asan, fuzz, analysis, coverage, all)" >&2
   exit 2
 fi
 requirements=()
 for name in "$@"; do
   if ! entries=$(group "$name"); then
     echo "ensure-prerequisites: unknown group '$name'" \
-      "(host, image, firmware, asan, fuzz, analysis, coverage, all)" >&2
+      "(host, image, platform, firmware, asan, fuzz, analysis, coverage, all)" >&2
     exit 2
   fi
   mapfile -t -O "${#requirements[@]}" requirements <<<"$entries"
