@@ -1,16 +1,25 @@
-/* Board-service interface that this driver installs for other firmware
- * drivers, and the riser codes it recognises. Valid C and C++. */
-#ifndef BOARDCFG_DRIVER_BOARD_SERVICE_H
-#define BOARDCFG_DRIVER_BOARD_SERVICE_H
+/** @file
+  BoardServiceProtocol: the board-service interface that BoardConfigDxe
+  installs for other firmware drivers, and the riser codes it recognises.
+
+  Valid C and C++. A platform's drivers include it as
+  <Protocol/BoardService.h> from BoardConfigPkg, after the platform's Uefi.h
+  (or PiDxe.h), and name gBoardServiceProtocolGuid in their INF's
+  [Protocols].
+**/
+#ifndef BOARD_SERVICE_H_
+#define BOARD_SERVICE_H_
 
 #include "platform/uefi.h"
 
-#define BOARD_SERVICE_PROTOCOL_GUID_INIT             \
+#define BOARD_SERVICE_PROTOCOL_GUID                  \
   {                                                  \
     0x6B588D7C, 0xC72E, 0x4A78, {                    \
       0x88, 0x58, 0x77, 0xE1, 0xDA, 0x8F, 0xC7, 0xF7 \
     }                                                \
   }
+
+typedef struct _BOARD_SERVICE_PROTOCOL BOARD_SERVICE_PROTOCOL;
 
 /* Bits 3..0 are the levels of the strap pads GPP_K0..GPP_K3. */
 typedef UINT8 RiserId;
@@ -18,7 +27,7 @@ typedef UINT8 RiserId;
 #define RISER_ID_VARNEX_N ((RiserId)12)
 
 /* Entries 0, 1, 2, 5 and 6 ignore whatever they are given and always give
- * the same answer; see BoardServiceInterface. */
+ * the same answer; see BOARD_SERVICE_PROTOCOL. */
 typedef BOOLEAN(EFIAPI *BOARD_SERVICE_PREDICATE)(VOID);
 typedef EFI_STATUS(EFIAPI *BOARD_SERVICE_ACTION)(VOID);
 
@@ -42,7 +51,7 @@ typedef EFI_STATUS(EFIAPI *BOARD_SERVICE_COLLECT_LAN_MACS)(UINT8 *First,
                                                            UINT8 *Second);
 
 /* Eight positional entries; no entry receives an interface pointer. */
-typedef struct {
+struct _BOARD_SERVICE_PROTOCOL {
   /* Always FALSE. */
   BOARD_SERVICE_PREDICATE Entry0;
   /* Does nothing; always EFI_SUCCESS. */
@@ -59,6 +68,9 @@ typedef struct {
   BOARD_SERVICE_ACTION Entry6;
   /* Null: no function. */
   VOID *Entry7;
-} BoardServiceInterface;
+};
+
+/* Defined by the build of each driver that names it (EDK2's AutoGen). */
+extern EFI_GUID gBoardServiceProtocolGuid;
 
 #endif

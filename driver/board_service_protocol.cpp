@@ -8,7 +8,7 @@ BOOLEAN EFIAPI ReturnTrue() { return TRUE; }
 
 EFI_STATUS EFIAPI ReturnSuccess() { return EFI_SUCCESS; }
 
-BoardServiceInterface BoardServiceProtocol = {
+BOARD_SERVICE_PROTOCOL BoardServiceProtocol = {
     ReturnFalse,           ReturnSuccess, ReturnFalse,   nullptr,
     CollectOnboardLanMacs, ReturnTrue,    ReturnSuccess, nullptr,
 };

@@ -5,12 +5,12 @@
 #include "driver/board_service.h"
 
 inline constexpr EFI_GUID kBoardServiceProtocolGuid =
-    BOARD_SERVICE_PROTOCOL_GUID_INIT;
+    BOARD_SERVICE_PROTOCOL_GUID;
 
 BOOLEAN EFIAPI ReturnFalse();
 BOOLEAN EFIAPI ReturnTrue();
 EFI_STATUS EFIAPI ReturnSuccess();
 
-extern BoardServiceInterface BoardServiceProtocol;
+extern BOARD_SERVICE_PROTOCOL BoardServiceProtocol;
 
 #endif

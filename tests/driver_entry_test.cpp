@@ -267,7 +267,7 @@ TEST_F(DriverEntryTest, ServiceInstalledAfterTheEntryRunsItsNotification) {
 
 TEST_F(DriverEntryTest, BoardServiceStubEntriesAnswerAsTheyShould) {
   RunEntry();
-  auto *board = static_cast<BoardServiceInterface *>(
+  auto *board = static_cast<BOARD_SERVICE_PROTOCOL *>(
       firmware().Protocols().FindInterface(kBoardServiceProtocolGuid));
   ASSERT_EQ(board, &BoardServiceProtocol);
   EXPECT_EQ(board->Entry0(), FALSE);

@@ -51,7 +51,7 @@ TEST(InterfaceFactsTest, GuidsMatchTheDriversByteForByte) {
     EXPECT_EQ(std::memcmp(&g.fact, &g.driver, sizeof(EFI_GUID)), 0);
   }
   // The public header's initializer is the GUID the driver installs under.
-  const EFI_GUID published = BOARD_SERVICE_PROTOCOL_GUID_INIT;
+  const EFI_GUID published = BOARD_SERVICE_PROTOCOL_GUID;
   EXPECT_EQ(Text(facts::efi::kBoardService), Text(published));
 }
 
@@ -81,24 +81,31 @@ TEST(InterfaceFactsTest, EntryPositionsMatchTheDriversRecords) {
        facts::kPciLocationLookupEntry},
       {"EFI_SMM_BASE2_PROTOCOL.InSmm", offsetof(EFI_SMM_BASE2_PROTOCOL, InSmm),
        sizeof(EFI_SMM_BASE2_PROTOCOL::InSmm), facts::kSmmBaseInSmmEntry},
-      {"BoardServiceInterface.Entry0", offsetof(BoardServiceInterface, Entry0),
-       sizeof(BoardServiceInterface::Entry0), 0},
-      {"BoardServiceInterface.Entry1", offsetof(BoardServiceInterface, Entry1),
-       sizeof(BoardServiceInterface::Entry1), 1},
-      {"BoardServiceInterface.Entry2", offsetof(BoardServiceInterface, Entry2),
-       sizeof(BoardServiceInterface::Entry2), 2},
-      {"BoardServiceInterface.Entry3", offsetof(BoardServiceInterface, Entry3),
-       sizeof(BoardServiceInterface::Entry3), 3},
-      {"BoardServiceInterface.CollectOnboardLanMacs",
-       offsetof(BoardServiceInterface, CollectOnboardLanMacs),
-       sizeof(BoardServiceInterface::CollectOnboardLanMacs),
+      {"BOARD_SERVICE_PROTOCOL.Entry0",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry0),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry0), 0},
+      {"BOARD_SERVICE_PROTOCOL.Entry1",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry1),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry1), 1},
+      {"BOARD_SERVICE_PROTOCOL.Entry2",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry2),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry2), 2},
+      {"BOARD_SERVICE_PROTOCOL.Entry3",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry3),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry3), 3},
+      {"BOARD_SERVICE_PROTOCOL.CollectOnboardLanMacs",
+       offsetof(BOARD_SERVICE_PROTOCOL, CollectOnboardLanMacs),
+       sizeof(BOARD_SERVICE_PROTOCOL::CollectOnboardLanMacs),
        facts::kBoardServiceLanEntry},
-      {"BoardServiceInterface.Entry5", offsetof(BoardServiceInterface, Entry5),
-       sizeof(BoardServiceInterface::Entry5), 5},
-      {"BoardServiceInterface.Entry6", offsetof(BoardServiceInterface, Entry6),
-       sizeof(BoardServiceInterface::Entry6), 6},
-      {"BoardServiceInterface.Entry7", offsetof(BoardServiceInterface, Entry7),
-       sizeof(BoardServiceInterface::Entry7), 7},
+      {"BOARD_SERVICE_PROTOCOL.Entry5",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry5),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry5), 5},
+      {"BOARD_SERVICE_PROTOCOL.Entry6",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry6),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry6), 6},
+      {"BOARD_SERVICE_PROTOCOL.Entry7",
+       offsetof(BOARD_SERVICE_PROTOCOL, Entry7),
+       sizeof(BOARD_SERVICE_PROTOCOL::Entry7), 7},
   };
   for (const auto &e : entries) {
     SCOPED_TRACE(e.entry);
@@ -107,7 +114,7 @@ TEST(InterfaceFactsTest, EntryPositionsMatchTheDriversRecords) {
         << "driver entry " << e.driverOffset / kEntrySize << ", facts entry "
         << e.position;
   }
-  EXPECT_EQ(sizeof(BoardServiceInterface),
+  EXPECT_EQ(sizeof(BOARD_SERVICE_PROTOCOL),
             facts::kBoardServiceEntryCount * kEntrySize);
 }
 

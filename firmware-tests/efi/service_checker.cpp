@@ -71,7 +71,7 @@ VOID ReportEntryValue(UINTN entry, const CHAR8 *kind, UINT64 value) {
   Say(line);
 }
 
-VOID CallEntries(BoardServiceInterface *service) {
+VOID CallEntries(BOARD_SERVICE_PROTOCOL *service) {
   // BOOLEAN results are one byte; the rest of the register is not defined.
   ReportEntryValue(0, "boolean", static_cast<UINT8>(service->Entry0()));
   ReportEntryValue(1, "status", service->Entry1());
@@ -208,7 +208,7 @@ extern "C" EFI_STATUS EFIAPI CheckerEntry(EFI_HANDLE,
 
   ReportDriverImage();
 
-  BoardServiceInterface *service = nullptr;
+  BOARD_SERVICE_PROTOCOL *service = nullptr;
   const EFI_STATUS status =
       Boot->LocateProtocol(GuidArg(facts::efi::kBoardService), nullptr,
                            reinterpret_cast<VOID **>(&service));

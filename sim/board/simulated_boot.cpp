@@ -52,8 +52,8 @@ VOID *InterfaceOf(OutsideService service) {
   return Services().setupStrings.Interface();
 }
 
-BoardServiceInterface *BoardService() {
-  return static_cast<BoardServiceInterface *>(
+BOARD_SERVICE_PROTOCOL *BoardService() {
+  return static_cast<BOARD_SERVICE_PROTOCOL *>(
       Firmware().Protocols().FindInterface(facts::efi::kBoardService));
 }
 
@@ -169,7 +169,7 @@ BoardServiceAnswer SimulatedBoot::AskBoardService() {
   answer.first.fill(facts::kLanFirstCanary);
   answer.second.fill(facts::kLanSecondCanary);
   answer.status = EFI_NOT_FOUND;
-  BoardServiceInterface *board = BoardService();
+  BOARD_SERVICE_PROTOCOL *board = BoardService();
   if (board != nullptr) {
     answer.installed = true;
     answer.entry0 = board->Entry0 != nullptr && board->Entry0();
@@ -195,7 +195,7 @@ BoardServiceAnswer SimulatedBoot::CallEntry4Exactly() {
   answer.first.fill(facts::kLanFirstCanary);
   answer.second.fill(facts::kLanSecondCanary);
   answer.status = EFI_NOT_FOUND;
-  BoardServiceInterface *board = BoardService();
+  BOARD_SERVICE_PROTOCOL *board = BoardService();
   if (board != nullptr && board->CollectOnboardLanMacs != nullptr) {
     answer.installed = true;
     // On the heap at exactly the promised sizes, so that a byte written
