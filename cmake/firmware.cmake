@@ -35,3 +35,8 @@ set(BOARDCFG_FILE_GUID EE004913-32A0-49F1-BAB8-D6B172F11AC6)
 boardcfg_guid_initializer(BOARDCFG_FILE_GUID_INIT ${BOARDCFG_FILE_GUID})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/driver_file.h.in
                ${CMAKE_BINARY_DIR}/generated/driver_file.h @ONLY)
+
+# The EDK2 package the driver ships in (cmake/edk2-package.cmake): its GUID
+# and version, written once; the module's VERSION_STRING is the version too.
+set(BOARDCFG_PACKAGE_GUID D8722CBF-2F20-4B60-BB25-A79C28A3DB7B)
+set(BOARDCFG_PACKAGE_VERSION 1.0)

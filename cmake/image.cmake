@@ -19,9 +19,10 @@ target_include_directories(BoardConfigDxe PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(BoardConfigDxe PRIVATE
   ${FIRMWARE_COMPILE_OPTIONS} ${IMAGE_COMPILE_OPTIONS})
 set_target_properties(BoardConfigDxe PROPERTIES SUFFIX .efi LINK_FLAGS
-  "/nologo /WX /subsystem:efi_boot_service_driver /entry:DriverEntry /nodefaultlib /opt:ref /opt:icf /debug:none /driver /align:4096 /filealign:32 /base:0 /merge:.rdata=.text")
+  "/nologo /WX /subsystem:efi_boot_service_driver /entry:DriverEntry /nodefaultlib /opt:ref /opt:icf /debug:none /driver /align:4096 /filealign:32 /base:0 /merge:.rdata=.text /timestamp:0")
 
 include(${PROJECT_SOURCE_DIR}/cmake/firmware-file.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/edk2-package.cmake)
 
 # Test-only EFI programs for the firmware harness, built the same way.
 if(EXISTS ${PROJECT_SOURCE_DIR}/firmware-tests/CMakeLists.txt)

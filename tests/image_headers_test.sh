@@ -34,6 +34,10 @@ refuse "no static constructors" '\.CRT'
 expect "4 KiB section alignment" '^SectionAlignment[[:space:]]+00001000$'
 expect "preferred base 0" '^ImageBase[[:space:]]+0+$'
 expect "NX-compatible" 'NX_COMPAT'
+# The same bytes from every build: a time stamp of 0, as the firmware's own
+# images have, and no debug directory.
+expect "time stamp 0" '^Time/Date[[:space:]]+(Thu Jan  1 00:00:00 1970|0+)$'
+expect "no debug directory" '^Entry 6 0+ 0+ Debug Directory'
 sections=$(objdump -h "$image")
 writable_code=$(awk '/^ *[0-9]+ / { name = $2; next }
   /CODE/ && !/READONLY/ { print name }' <<<"$sections")

@@ -63,6 +63,10 @@ ordered_json FactsJson() {
         {"languages", setupLanguages}}},
       {"slot_designations", facts::kSlotDesignations},
       {"board_service_guid", FormatGuid(facts::efi::kBoardService)},
+      {"outside_service_guids",
+       {{"smbios_record_service", FormatGuid(facts::efi::kSmbiosRecordService)},
+        {"setup_string_service", FormatGuid(facts::efi::kSetupStringService)},
+        {"pci_location_service", FormatGuid(facts::efi::kPciLocationService)}}},
       {"keep_firmware_pci_location", facts::kKeepFirmwarePciLocation},
       {"driver_file_guid", BOARDCFG_DRIVER_FILE_GUID_TEXT},
   };
