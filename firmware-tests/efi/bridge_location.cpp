@@ -58,18 +58,23 @@ VOID TakeOverBridgeLocation(EFI_BOOT_SERVICES *boot, DriverImageSpan driver) {
     return;
   }
   OriginalGet32 = database->Get32;
-  for (const facts::LanPort &port : facts::kLanPorts) {
-    LineText(line, " key");
-    LineDecimal(line, port.key);
-    LineText(line, "=");
-    LineHex(line, OriginalGet32(port.key));
-  }
-  Record(line);
   if (!takeOver) {
+    // The keys are local token numbers of the firmware's PCD database: a
+    // DEBUG build asserts on a token of another size or beyond its count,
+    // so the firmware's own answers are asked only when they are the
+    // driver's.
+    for (const facts::LanPort &port : facts::kLanPorts) {
+      LineText(line, " key");
+      LineDecimal(line, port.key);
+      LineText(line, "=");
+      LineHex(line, OriginalGet32(port.key));
+    }
+    Record(line);
     LineStart(line, "pci-location takeover skipped: firmware instance kept");
     Record(line);
     return;
   }
+  Record(line);
   Driver = driver;
   database->Get32 = BridgeAwareGet32;
   LineStart(line, "pci-location takeover scope=");

@@ -15,10 +15,10 @@ struct DriverImageSpan {
   UINTN end;
 };
 
-// Logs the firmware instance's own answers for the bridge keys, then takes
-// over its Get32 unless the SMBIOS OEM string
-// "boardstage:pci-location=firmware" asks to keep it. Needs the firmware's
-// SMBIOS protocol located.
+// Takes over the firmware instance's Get32 unless the SMBIOS OEM string
+// "boardstage:pci-location=firmware" asks to keep it; a kept instance's own
+// answers for the bridge keys are logged. Needs the firmware's SMBIOS
+// protocol located.
 VOID TakeOverBridgeLocation(EFI_BOOT_SERVICES *boot, DriverImageSpan driver);
 
 #endif
