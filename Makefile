@@ -107,10 +107,13 @@ run:
 # boardsim's outcome. LOAD=fv (the default): the DXE core dispatches the
 # driver from the firmware volume, in OVMF with and without SMM;
 # LOAD=driver-option: the boot manager loads it as a Driver#### option.
+# FIRMWARE=platform-build: in OVMF built from source with the package (make
+# platform), from its firmware volume.
 LOAD ?= fv
-boot: host image
-	@firmware-tests/run-firmware-stage.sh $(SCENARIO) \
-	  $(if $(filter fv firmware-volume,$(LOAD)),--load-path firmware-volume --also-in plain --also-in smm,--load-path $(LOAD))
+FIRMWARE ?= debian-ovmf
+boot: host image $(if $(filter platform-build,$(FIRMWARE)),platform)
+	@firmware-tests/run-firmware-stage.sh $(SCENARIO) --firmware $(FIRMWARE) \
+	  $(if $(filter platform-build,$(FIRMWARE)),--load-path firmware-volume,$(if $(filter fv firmware-volume,$(LOAD)),--load-path firmware-volume --also-in plain --also-in smm,--load-path $(LOAD)))
 
 .PHONY: mutation-survey
 

@@ -18,7 +18,7 @@ times=()
 stage() {
   local name=$1
   shift
-  echo "== [$((${#names[@]} + 1))/6] $name"
+  echo "== [$((${#names[@]} + 1))/7] $name"
   local started=$SECONDS
   "$@" 2>&1 | "${tidy[@]}"
   local status=${PIPESTATUS[0]}
@@ -33,6 +33,8 @@ stage "firmware stage: loaded by the boot manager" \
   ctest --preset host -R '^firmware_stage_driver_option$' -V --output-on-failure
 stage "firmware stage: dispatched from the firmware volume, Setup screen" \
   ctest --preset host -R '^firmware_stage_firmware_volume$' -V --output-on-failure
+stage "firmware stage: OVMF built from source with the package" \
+  ctest --preset host -R '^firmware_stage_platform_build$' -V --output-on-failure
 stage "host suites under ASan and UBSan" \
   ctest --preset asan -j"$jobs" --output-on-failure
 stage "static analysis (clang-tidy, cppcheck)" tools/static-analysis.sh

@@ -114,6 +114,25 @@ def lan_rows(side, expected, facts, play):
     return rows
 
 
+# How EDK2's %r prints the statuses entry 4 returns.
+STATUS_TEXTS = {0: "Success", 0x800000000000000E: "Not Found"}
+
+
+def consumer_row(side, expected, facts):
+    """The sample consumer's call of entry 4 at ready-to-boot, as its debug
+    console lines report it: each port's MAC, or none, after a success."""
+    lan = expected.get("lan") or {}
+    status = int(lan.get("status") or "0x800000000000000E", 16)
+    ports = []
+    if status == 0:
+        for name, promised in (("first", facts.first_size), ("second", facts.second_size)):
+            count, macs = mac_list(lan[name], promised)
+            ports.append(macs[0] if count else None)
+    wanted = {"status": STATUS_TEXTS.get(status, "0x%X" % status), "ports": ports}
+    return same("sample consumer's entry 4 at ready-to-boot (status, port 1, port 2)",
+                side.get("consumer"), wanted, note="its lines on the debug console")
+
+
 def trace_row(side, expected):
     logged = side.get("accesses")
     mine = trace.expand(logged) if logged is not None else None
@@ -159,6 +178,8 @@ def compare(side, expected, facts, play):
     rows.append(lookups)
     rows.append(key_row("board service (installed, entries 0-3, 5-7)", side, expected, "board_service"))
     rows.extend(lan_rows(side, expected, facts, play))
+    if play.firmware.consumer:
+        rows.append(consumer_row(side, expected, facts))
     if play.windows == "unbacked":
         rows.append(trace_row(side, expected))
     return rows

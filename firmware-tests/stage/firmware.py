@@ -1,6 +1,7 @@
-"""What a boot in OVMF is made of: the firmware variant (plain or SMM), the
-way the driver is loaded (LOAD_PATHS), and the EFI programs on the boot
-disk."""
+"""What a boot in OVMF is made of: the firmware (Debian's OVMF, or the
+platform built from source with the package: FIRMWARES), its variant (plain
+or SMM), the way the driver is loaded (LOAD_PATHS), and the EFI programs on
+the boot disk."""
 
 import re
 from dataclasses import dataclass, field
@@ -15,6 +16,8 @@ BUILT = REPO / "build" / "efi"
 # OVMF's code images with the driver's and the companion's files in the DXE
 # volume, under OVMF's own file names (firmware-tests/CMakeLists.txt).
 FIRMWARE_IMAGES = BUILT / "firmware-images"
+# OvmfPkgX64 built from source with the package (make platform).
+PLATFORM_BUILT = REPO / "build" / "platform"
 
 DRIVER = "BoardConfigDxe.efi"
 COMPANION = "BoardStageCompanion.efi"
@@ -53,11 +56,13 @@ class DriverOptionLoad:
     listings = ("dh",)  # the console parts that show the loaded images
 
     def code_image(self, variant):
-        """The firmware code the variant boots with this load path."""
+        """The firmware code Debian's OVMF boots in the variant with this
+        load path."""
         return OVMF / variant.code
 
     def needs(self, variants):
-        """The built files the boots of these variants need."""
+        """The built files the boots of these variants need besides the
+        firmware's code."""
         return [BUILT / image for image in self.disk]
 
     def smm_base_at_entry(self, variant):
@@ -117,7 +122,7 @@ class FirmwareVolumeLoad:
         return FIRMWARE_IMAGES / variant.code
 
     def needs(self, variants):
-        return [BUILT / CHECKER] + [self.code_image(VARIANTS[v]) for v in variants]
+        return [BUILT / CHECKER]
 
     def smm_base_at_entry(self, variant):
         """Never: its dependency expression TRUE puts the driver in the DXE
@@ -156,6 +161,101 @@ class FirmwareVolumeLoad:
 
 
 LOAD_PATHS = {path.name: path for path in (FirmwareVolumeLoad(), DriverOptionLoad())}
+
+
+def with_consumer_call(steps):
+    """The steps with the sample consumer's call of entry 4 at the first
+    ready-to-boot signal, before the driver's own work there: EDK2's DXE core
+    notifies the events of a group newest first, and the consumer, which
+    waits for the board service, creates its event after the driver."""
+    if "ready_to_boot" not in steps:
+        return list(steps)
+    at = steps.index("ready_to_boot")
+    return [*steps[:at], "entry4", *steps[at:]]
+
+
+class DebianOvmf:
+    """Debian's OVMF (the ovmf package, RELEASE builds): its code images as
+    installed, or, from the firmware volume, copies with the driver's and
+    the companion's files added to the DXE volume by make image."""
+
+    name = "debian-ovmf"
+    variants = ("plain", "smm")
+    load_paths = ("firmware-volume", "driver-option")
+    debug_log = False  # its DEBUG output is compiled out
+    consumer = False
+    needs_companion_bridges = False
+
+    def code_image(self, variant, load_path):
+        return load_path.code_image(variant)
+
+    def vars_template(self, variant):
+        return VARS_TEMPLATE
+
+    def needs(self, load_path, variants):
+        """The built files the boots of these variants need."""
+        return load_path.needs(variants) + [
+            self.code_image(VARIANTS[v], load_path) for v in variants]
+
+    def variant_for(self, variant):
+        return variant
+
+    def log_root(self, load_path):
+        """The folder of the load path's boots under the stage's logs."""
+        return load_path.name
+
+    def played_steps(self, steps):
+        return list(steps)
+
+    def qemu_args(self, directory):
+        return []
+
+
+class PlatformBuild:
+    """OvmfPkgX64 built from Debian's edk2 source with BoardConfigPkg added by
+    the README's steps (make platform): a DEBUG build whose DXE core protects
+    every image and guards boot-services data, with the companion and the
+    sample consumer in its DXE volume beside the driver. Its debug console
+    (port 0x402) is kept as debug.log. It has no SMM build, and it plays only
+    boots in which the companion names the bridges: the driver's Get32 of
+    tokens 8 and 403 from OVMF's own PCD database would ASSERT there."""
+
+    name = "platform-build"
+    variants = ("plain",)
+    load_paths = ("firmware-volume",)
+    debug_log = True
+    consumer = True
+    needs_companion_bridges = True
+
+    def code_image(self, variant, load_path):
+        return PLATFORM_BUILT / "OVMF_CODE.fd"
+
+    def vars_template(self, variant):
+        return PLATFORM_BUILT / "OVMF_VARS.fd"
+
+    def needs(self, load_path, variants):
+        return load_path.needs(variants) + [PLATFORM_BUILT / "OVMF_CODE.fd",
+                                            PLATFORM_BUILT / "OVMF_VARS.fd"]
+
+    def variant_for(self, variant):
+        """Every scenario plays in its one variant: dispatched from the
+        volume, the driver finds no SMM base protocol in either."""
+        return "plain"
+
+    def log_root(self, load_path):
+        return self.name
+
+    def played_steps(self, steps):
+        return with_consumer_call(steps)
+
+    def qemu_args(self, directory):
+        return ["-debugcon", "file:%s" % (Path(directory) / DEBUG_LOG),
+                "-global", "isa-debugcon.iobase=0x402"]
+
+
+DEBUG_LOG = "debug.log"
+FIRMWARES = {firmware.name: firmware for firmware in (DebianOvmf(), PlatformBuild())}
+DEBIAN_OVMF = FIRMWARES["debian-ovmf"]
 
 def scenario_script(more=()):
     """What the shell runs in a scenario boot: the checker, the slot

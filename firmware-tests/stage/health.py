@@ -4,8 +4,9 @@ the driver did? None of these is an expectation about the driver."""
 
 from pathlib import Path
 
+from . import debug_log
 from .console import console_lines, fields
-from .firmware import COMPANION, DRIVER
+from .firmware import BUILT, COMPANION, DEBUG_LOG, DRIVER
 from .runner import boot_record
 from .setup_visit import visit_problems, visit_record
 
@@ -33,8 +34,10 @@ def setup_problems(directory, load_path):
     return problems + load_path.setup_problems("\n".join(console_lines(console)))
 
 
-def scenario_problems(directory, console, facts, play, load_path):
-    """The scenario boot whose logs are in directory, console already read."""
+def scenario_problems(directory, console, facts, play, load_path, image_layout=None):
+    """The scenario boot whose logs are in directory, console already read;
+    image_layout is the driver image's pe_layout (by default the built
+    image's)."""
     directory = Path(directory)
     problems = exit_problems(directory, "QEMU" if play.windows == "unbacked" else "boardlay with QEMU")
 
@@ -120,8 +123,37 @@ def scenario_problems(directory, console, facts, play, load_path):
     check(not unexpected, "unused service entries were called: %s" % unexpected)
 
     problems.extend(visit_problems(visit_record(directory)))
+    if play.firmware.debug_log:
+        layout = image_layout or debug_log.pe_layout(BUILT / DRIVER)
+        problems.extend(debug_log_problems(directory, facts, layout))
     if play.windows == "laid-out":
         check((directory / "board-account.json").exists(), "no board-account.json")
     else:
         check((directory / "guest-errors.log").exists(), "no guest-errors.log")
+    return problems
+
+
+def debug_log_problems(directory, facts, image_layout):
+    """The firmware's own account of the boot on its debug console: the DXE
+    core dispatched the driver from the firmware volume by its file GUID,
+    once, and protected its image (code read-only, data not executable); no
+    ASSERT, no CPU exception."""
+    lines = debug_log.debug_lines(Path(directory) / DEBUG_LOG)
+    if not lines:
+        return ["the firmware's debug console (%s) is missing or empty" % DEBUG_LOG]
+    problems = []
+    loads = [load for load in debug_log.image_loads(lines) if load.file_guid == facts.driver_file_guid]
+    if len(loads) != 1:
+        problems.append("the DXE core dispatched the driver's file %s %d times from a firmware volume "
+                        "(debug console: \"Loading driver %s\")"
+                        % (facts.driver_file_guid, len(loads), facts.driver_file_guid))
+    else:
+        problems.extend("the driver's image at 0x%X: %s" % (loads[0].base or 0, problem)
+                        for problem in debug_log.protection_problems(loads[0], image_layout))
+    failed = debug_log.asserts(lines)
+    if failed:
+        problems.append("the firmware ASSERTed: %s" % " / ".join(failed[:2]))
+    faults = debug_log.exceptions(lines)
+    if faults:
+        problems.append("the firmware took a CPU exception (debug console): %s" % " / ".join(faults[:2]))
     return problems

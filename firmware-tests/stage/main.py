@@ -2,9 +2,12 @@
 compares what the firmware side shows with `boardsim SCENARIO --json`.
 
 Without scenarios it plays examples/ and firmware-tests/scenarios/, each in
-its own variant (SMM when it has smm_base); --also-in adds a variant. Logs
-stay under build/firmware/<load path>/<variant>/<scenario>/. Exits 1 when a
-scenario differs from its expectation or the stage itself failed."""
+its own variant (SMM when it has smm_base); --also-in adds a variant. The
+firmware is Debian's OVMF unless --firmware platform-build asks for OVMF
+built from source with the package (make platform). Logs stay under
+build/firmware/<load path>/<variant>/<scenario>/ (platform-build/ instead of
+the load path for that firmware). Exits 1 when a scenario differs from its
+expectation or the stage itself failed."""
 
 import argparse
 import json
@@ -14,7 +17,7 @@ from pathlib import Path
 
 from . import boardsim, report
 from .boardsim import REPO, Facts, ToolError
-from .firmware import BUILT, LOAD_PATHS, VARIANTS
+from .firmware import BUILT, DEBIAN_OVMF, FIRMWARES, LOAD_PATHS, VARIANTS
 from .plan import as_played, plan, variant_of
 from .play import Scenario, play_scenario, set_up
 from .runner import PARALLEL, run_parallel
@@ -36,6 +39,9 @@ def arguments(argv):
                              "boardsim --json, instead of boardsim's outcome")
     parser.add_argument("--load-path", choices=sorted(LOAD_PATHS), default="firmware-volume",
                         help="how the firmware loads the driver (default firmware-volume)")
+    parser.add_argument("--firmware", choices=sorted(FIRMWARES), default=DEBIAN_OVMF.name,
+                        help="Debian's OVMF (default), or OVMF built from source with the "
+                             "package (platform-build: make platform; firmware volume, plain)")
     parser.add_argument("--also-in", action="append", default=[], choices=sorted(VARIANTS),
                         metavar="VARIANT", help="play each scenario in this firmware variant too "
                         "(%s), the same board with smm_base set to match" % ", ".join(sorted(VARIANTS)))
@@ -79,7 +85,7 @@ def setup_visits(given, paths):
     return visits
 
 
-def prepared(scenario, resolved, substitute, facts, load_path, variant):
+def prepared(scenario, resolved, substitute, facts, load_path, variant, firmware):
     """The scenario with its expectation and how it is played."""
     scenario.resolved = resolved
     try:
@@ -91,17 +97,18 @@ def prepared(scenario, resolved, substitute, facts, load_path, variant):
     except (ToolError, OSError, ValueError) as error:
         scenario.problems.append(str(error))
         return scenario
-    scenario.play, reason = plan(resolved, facts, load_path, variant)
+    scenario.play, reason = plan(resolved, facts, load_path, variant, firmware)
     scenario.host_only = reason or ""
     return scenario
 
 
-def load(path, substitute, facts, load_path, out, also_in=()):
-    """The scenario in its own variant, then in each variant of also_in. Where
-    the load path plays it differently (another variant, or the SMM base
-    protocol not yet installed at the driver's entry), the scenario as played
-    is written as <out>/<load path>/<variant>/<name>.json for boardsim and
-    boardlay to read."""
+def load(path, substitute, facts, load_path, out, also_in=(), firmware=DEBIAN_OVMF):
+    """The scenario in its own variant (the firmware's, where it has only
+    one), then in each variant of also_in. Where the firmware or the load path
+    plays it differently (another variant, the SMM base protocol not yet
+    installed at the driver's entry, the firmware's own calls of the board
+    service), the scenario as played is written as <out>/<log root>/<variant>/
+    <name>.json for boardsim and boardlay to read."""
     own = Scenario(path=path, name=path.stem, source=path)
     try:
         resolved = boardsim.resolved_scenario(path)
@@ -109,18 +116,20 @@ def load(path, substitute, facts, load_path, out, also_in=()):
         own.problems.append(str(error))
         return [own]
     loaded = []
-    for variant in dict.fromkeys([variant_of(resolved), *also_in]):
-        played = as_played(resolved, variant, load_path)
+    for variant in dict.fromkeys([firmware.variant_for(variant_of(resolved)), *also_in]):
+        played = as_played(resolved, variant, load_path, firmware)
         scenario = own if not loaded else Scenario(path=path, name=path.stem, source=path)
         changes = ["added"] if loaded else []
         if played["smm_base"] != resolved.get("smm_base"):
             changes.append("smm_base %s at the driver's entry" % str(played["smm_base"]).lower())
+        if played["steps"] != resolved.get("steps"):
+            changes.append("the sample consumer's entry 4 at ready-to-boot")
         scenario.played_as = ", ".join(changes)
         if played != resolved:
-            scenario.path = out / load_path.name / variant / ("%s.json" % path.stem)
+            scenario.path = out / firmware.log_root(load_path) / variant / ("%s.json" % path.stem)
             scenario.path.parent.mkdir(parents=True, exist_ok=True)
             scenario.path.write_text(json.dumps(played, indent=1) + "\n")
-        loaded.append(prepared(scenario, played, substitute, facts, load_path, variant))
+        loaded.append(prepared(scenario, played, substitute, facts, load_path, variant, firmware))
     return loaded
 
 
@@ -162,8 +171,10 @@ def title(played):
     scenario, play = played.scenario, played.scenario.play
     shown = shown_path(scenario.source)
     variant = play.variant + ("" if not scenario.played_as else " (%s)" % scenario.played_as)
+    where = play.load_path.name if play.firmware is DEBIAN_OVMF else "%s, %s" % (
+        play.firmware.name, play.load_path.name)
     text = "%s (%s; %s, %s, %s windows, bridges by the %s, %.0f s)" % (
-        scenario.name, shown, play.load_path.name, variant, play.windows, play.bridge_location,
+        scenario.name, shown, where, variant, play.windows, play.bridge_location,
         played.seconds)
     if scenario.expectation != "boardsim":
         text += " expectation from %s" % scenario.expectation
@@ -185,28 +196,38 @@ def main(argv=None):
     except ToolError as error:
         raise SystemExit("run-firmware-stage: %s" % error)
     load_path = LOAD_PATHS[args.load_path]
+    firmware = FIRMWARES[args.firmware]
+    if load_path.name not in firmware.load_paths:
+        raise SystemExit("run-firmware-stage: %s loads the driver only by %s, not by --load-path %s"
+                         % (firmware.name, ", ".join(firmware.load_paths), load_path.name))
+    unknown = [v for v in args.also_in if v not in firmware.variants]
+    if unknown:
+        raise SystemExit("run-firmware-stage: %s has no %s variant (it has %s)"
+                         % (firmware.name, ", ".join(unknown), ", ".join(firmware.variants)))
     out = args.keep_dir.resolve()
+    logs = out / firmware.log_root(load_path)
     chosen = substitutions(args.expectation, paths)
     visiting = setup_visits(args.setup_screen, paths)
     scenarios = without_added_repeats(
-        [s for p in paths for s in load(p, chosen.get(p), facts, load_path, out, args.also_in)])
+        [s for p in paths for s in load(p, chosen.get(p), facts, load_path, out, args.also_in, firmware)])
     playable = [s for s in scenarios if s.play is not None and not s.problems]
     variants = sorted({s.play.variant for s in playable})
-    missing = [str(path) for path in load_path.needs(variants) if not path.exists()]
+    missing = [str(path) for path in firmware.needs(load_path, variants) if not path.exists()]
     if missing:
-        raise SystemExit("run-firmware-stage: %s not built (make image)" % ", ".join(missing))
+        raise SystemExit("run-firmware-stage: %s not built (make %s)"
+                         % (", ".join(missing), "image" if firmware is DEBIAN_OVMF else "platform"))
 
-    set_ups = run_parallel([lambda v=v: set_up(out, v, load_path, BUILT) for v in variants])
+    set_ups = run_parallel([lambda v=v: set_up(out, v, load_path, BUILT, firmware) for v in variants])
     stores = dict(zip(variants, set_ups))
     failed = 0
     for variant, (_, problems) in stores.items():
         if problems:
             print("== set-up boot of the %s variant (%s) FAILED, logs in %s =="
-                  % (variant, load_path.name, out / load_path.name))
+                  % (variant, load_path.name, logs))
             print("\n".join("  problem: " + p for p in problems) + "\n")
     ready = [s for s in playable if not stores[s.play.variant][1]]
     print("firmware stage (%s): %d boots, %d at a time; logs in %s"
-          % (load_path.name, len(ready), PARALLEL, shown_path(out / load_path.name)), flush=True)
+          % (firmware.log_root(load_path), len(ready), PARALLEL, shown_path(logs)), flush=True)
 
     def show(outcome):
         if args.brief and not outcome.failed:
@@ -230,7 +251,9 @@ def main(argv=None):
     host_only = [s for s in scenarios if s.host_only and not s.problems]
     for scenario in host_only:
         print("host-only: %s: %s" % (scenario.name, scenario.host_only))
-    print("firmware stage, %s load path: played in OVMF %d, host-only %d; %.0f s"
-          % (load_path.name, len(played), len(host_only), time.monotonic() - started))
+    print("firmware stage, %s: played in OVMF %d, host-only %d; %.0f s"
+          % ("%s load path" % load_path.name if firmware is DEBIAN_OVMF else
+             "%s from the firmware volume" % firmware.name,
+             len(played), len(host_only), time.monotonic() - started))
     print("firmware-stage: %d passed, %d failed" % (len(played) - sum(p.failed for p in played), failed))
     return 1 if failed else 0

@@ -10,7 +10,7 @@ from . import health, report
 from .board import LaidOutBoard
 from .compare import compare, differing
 from .console import BootConsole
-from .firmware import VARIANTS, VARS_TEMPLATE
+from .firmware import DEBIAN_OVMF, VARIANTS
 from .reader import firmware_side
 from .runner import Boot, boot_record
 
@@ -49,20 +49,23 @@ def fresh_directory(directory):
     return directory
 
 
-def set_up(out, variant, load_path, images):
+def set_up(out, variant, load_path, images, firmware=DEBIAN_OVMF):
     """The set-up boot of one variant, when the load path needs one: (the
     variable store its scenario boots copy, problems)."""
+    template = firmware.vars_template(variant)
     if load_path.setup_script() is None:
-        return VARS_TEMPLATE, []
-    directory = fresh_directory(out / load_path.name / ("setup-%s" % variant))
-    Boot(directory, VARIANTS[variant], load_path, load_path.setup_script(), VARS_TEMPLATE, images).run()
+        return template, []
+    directory = fresh_directory(out / firmware.log_root(load_path) / ("setup-%s" % variant))
+    Boot(directory, VARIANTS[variant], load_path, load_path.setup_script(), template, images,
+         firmware=firmware).run()
     return directory / "vars.fd", health.setup_problems(directory, load_path)
 
 
 def log_directory(out, scenario):
-    """Where a scenario boot keeps its logs: by load path, variant and name."""
+    """Where a scenario boot keeps its logs: by firmware and load path,
+    variant and name."""
     play = scenario.play
-    return out / play.load_path.name / play.variant / scenario.name
+    return out / play.firmware.log_root(play.load_path) / play.variant / scenario.name
 
 
 def remarks(side, console):
@@ -106,7 +109,7 @@ def play_scenario(scenario, out, vars_template, facts, images, setup_visit=None)
         extra += board.qemu_args()
         wrapper = board.wrapper()
     boot = Boot(directory, VARIANTS[play.variant], play.load_path, play.load_path.scenario_script(),
-                vars_template, images,
+                vars_template, images, firmware=play.firmware,
                 qemu_extra=extra, wrapper=wrapper, guest_errors=play.windows == "unbacked",
                 setup_visit=setup_visit)
     failed = True

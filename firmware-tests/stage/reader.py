@@ -26,6 +26,9 @@ firmware side can observe:
                       sideband_messages as boardlay served them,
                       tx_lock_changes_unexplained
   access_count, accesses   unbacked windows: QEMU's guest_errors log
+  consumer            firmware with the sample consumer: the status and the
+                      MAC of each onboard port it printed on the debug
+                      console after asking entry 4 at ready-to-boot
   stage               how the scenario was played, and where the firmware
                       loaded the driver from (driver_loaded_from)
 """
@@ -34,9 +37,9 @@ import json
 import re
 from pathlib import Path
 
-from . import trace
+from . import debug_log, trace
 from .console import BootConsole, dh_carriers, dh_handles
-from .firmware import DRIVER
+from .firmware import DEBUG_LOG, DRIVER
 from .setup_visit import shown_on_screen, visit_record
 
 
@@ -243,4 +246,7 @@ def firmware_side(directory, facts, play, load_path):
         accesses = trace.logged_accesses(log, facts.in_windows) if log.exists() else None
         side["access_count"] = len(accesses) if accesses is not None else None
         side["accesses"] = trace.fold(accesses) if accesses is not None else None
+    if play.firmware.consumer:
+        lines = debug_log.debug_lines(directory / DEBUG_LOG)
+        side["consumer"] = debug_log.consumer_report(lines) if lines else None
     return side

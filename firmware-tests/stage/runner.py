@@ -14,6 +14,7 @@ from concurrent.futures import ThreadPoolExecutor, as_completed
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from .firmware import DEBIAN_OVMF
 from .monitor import Monitor
 from .setup_visit import visit_setup
 
@@ -111,6 +112,7 @@ class Boot:
     script: list  # startup.nsh lines
     vars_template: Path  # copied to the boot's own variable store
     images: Path  # where the load path's .efi files are
+    firmware: object = DEBIAN_OVMF  # one of firmware.FIRMWARES
     qemu_extra: list = field(default_factory=list)
     wrapper: list = field(default_factory=list)  # runs QEMU as its child
     guest_errors: bool = False
@@ -120,10 +122,10 @@ class Boot:
         qemu = ["qemu-system-x86_64", "-m", "256", "-nodefaults", "-display", "none",
                 "-no-reboot", *self.variant.qemu_args(),
                 "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=%s"
-                % self.load_path.code_image(self.variant),
+                % self.firmware.code_image(self.variant, self.load_path),
                 "-drive", "if=pflash,format=raw,unit=1,file=%s" % (self.directory / "vars.fd"),
                 "-drive", "format=raw,file=fat:rw:%s" % (self.directory / "disk"),
-                *console.qemu_args(), *self.qemu_extra]
+                *console.qemu_args(), *self.firmware.qemu_args(self.directory), *self.qemu_extra]
         if monitor is not None:
             # Off the laid-out board's slots 0x10 and 0x11.
             qemu += ["-device", "VGA,addr=0x2", *monitor.qemu_args()]

@@ -6,7 +6,8 @@ from stage.plan import Play
 from stage.reader import firmware_side
 from stage.report import scenario_lines
 
-from .fixture import FIXTURES, LAID_OUT, LOAD_PATH, RECORDED, UNBACKED, edited, expected, facts
+from .fixture import (FIXTURES, LAID_OUT, LOAD_PATH, PLATFORM_LAID_OUT, RECORDED, UNBACKED, edited, expected,
+                      facts)
 
 
 def side_of(name, play):
@@ -85,6 +86,13 @@ class WrongExpectationTest(unittest.TestCase):
          ["Setup strings read back (GetString, each language)"]),
         ("another bridge", "varnex-w", LAID_OUT,
          lambda e: e["bridge_lookups"][1].update(bridge="0x00E2"), ["bridge lookups (key, bridge)"]),
+        ("another MAC behind the second bridge", "platform-varnex-w", PLATFORM_LAID_OUT,
+         lambda e: e["lan"].update(second=e["lan"]["second"][:-2] + "ff"),
+         ["entry 4 second list (count, MACs)", "entry 4 second buffer bytes written",
+          "sample consumer's entry 4 at ready-to-boot (status, port 1, port 2)"]),
+        ("entry 4 failing", "platform-varnex-w", PLATFORM_LAID_OUT,
+         lambda e: e["lan"].update(status="0x800000000000000E"),
+         ["entry 4 status", "sample consumer's entry 4 at ready-to-boot (status, port 1, port 2)"]),
         ("entry 3 a function", "reads-zero", UNBACKED,
          lambda e: e["board_service"]["entries"].update({"3": "not null"}),
          ["board service (installed, entries 0-3, 5-7)"]),
@@ -113,6 +121,18 @@ class WrongExpectationTest(unittest.TestCase):
         self.assertIn("58 accesses, the first difference at #51", text)
         self.assertIn("firmware (QEMU)", text)
         self.assertRegex(text, r"<>  51  \S+ +\d+ 0x[0-9A-F]{8}.*  \S+ +\d+ 0x[0-9A-F]{8}")
+
+
+class ConsumerTest(unittest.TestCase):
+    ROW = "sample consumer's entry 4 at ready-to-boot (status, port 1, port 2)"
+
+    def test_a_silent_consumer_fails_and_debian_ovmf_has_none(self):
+        side = side_of("platform-varnex-w", PLATFORM_LAID_OUT)
+        side["consumer"] = None
+        rows = compare(side, expected("platform-varnex-w"), facts(), PLATFORM_LAID_OUT)
+        self.assertEqual([row.outcome for row in differing(rows)], [self.ROW])
+        debian = compare(side_of("varnex-w", LAID_OUT), expected("varnex-w"), facts(), LAID_OUT)
+        self.assertNotIn(self.ROW, [row.outcome for row in debian])
 
 
 class SetupScreenTest(unittest.TestCase):

@@ -5,12 +5,13 @@ import unittest
 from stage import health
 from stage.console import BootConsole
 
-from .fixture import FV_SMM_LAID_OUT, LAID_OUT, LOAD_PATH, RECORDED, UNBACKED, copied, facts
+from .fixture import (FV_SMM_LAID_OUT, LAID_OUT, LOAD_PATH, PLATFORM_LAID_OUT, RECORDED, UNBACKED, copied,
+                      facts, image_layout)
 
 
 def problems_of(directory, play):
     return health.scenario_problems(directory, BootConsole(directory / "console.log"), facts(), play,
-                                    play.load_path)
+                                    play.load_path, image_layout(directory.name))
 
 
 def edit_console(directory, change):
@@ -118,6 +119,46 @@ class LoadPathEvidenceTest(unittest.TestCase):
             with self.subTest(what):
                 problems = problems_after("fv-smm-varnex-w", change, play)
                 self.assertTrue(any(message in p for p in problems), problems)
+
+
+class DebugConsoleEvidenceTest(unittest.TestCase):
+    """What the platform build's debug console must show of the driver."""
+
+    CASES = [
+        ("an ASSERT", lambda d: d + "ASSERT /edk2/MdeModulePkg/Universal/PCD/Dxe/Service.c(413): GetSize\n",
+         "the firmware ASSERTed: ASSERT /edk2/MdeModulePkg"),
+        ("a CPU exception", lambda d: d + "!!!! X64 Exception Type - 0E(#PF - Page-Fault)  CPU Apic ID - 00 !!!!\n",
+         "CPU exception (debug console)"),
+        ("the driver dispatched from elsewhere",
+         lambda d: d.replace("Loading driver EE004913", "Loading driver EE004914"),
+         "dispatched the driver's file EE004913-32A0-49F1-BAB8-D6B172F11AC6 0 times"),
+        ("its code left writable",
+         lambda d: d.replace("0x0000000000001000 (0x0000000000020008)", "0x0000000000001000 (0x0000000000004008)", 1),
+         "code page +0x1000: attributes 0x4008"),
+        ("its data left executable",
+         lambda d: d.replace("0x0000000000002000 (0x0000000000004008)", "0x0000000000002000 (0x0000000000000008)", 1),
+         "data page +0x2000: attributes 0x8"),
+        ("a part left unprotected",
+         lambda d: d.replace("SetUefiImageMemoryAttributes - 0x000000000DF58000", "Set - 0x000000000DF58000"),
+         "page +0x0: no attributes set"),
+        ("no debug console", lambda d: "", "debug console (debug.log) is missing or empty"),
+    ]
+
+    def test_the_platform_boot_is_healthy_and_each_fault_named(self):
+        for what, change, message in self.CASES:
+            with self.subTest(what):
+                scratch, directory = copied("platform-varnex-w")
+                with scratch:
+                    log = directory / "debug.log"
+                    log.write_text(change(log.read_text()))
+                    problems = problems_of(directory, PLATFORM_LAID_OUT)
+                self.assertTrue(any(message in p for p in problems), problems)
+
+    def test_debian_ovmf_has_no_debug_console_to_read(self):
+        scratch, directory = copied("fv-smm-varnex-w")
+        with scratch:
+            self.assertFalse((directory / "debug.log").exists())
+            self.assertEqual(problems_of(directory, FV_SMM_LAID_OUT), [])
 
 
 class SetUpBootTest(unittest.TestCase):

@@ -6,7 +6,7 @@ from stage.boardsim import REPO, resolved_scenario
 from stage.firmware import LOAD_PATHS
 from stage.plan import COMPANION_STEPS, as_played, plan
 
-from .fixture import LOAD_PATH, edited, facts
+from .fixture import LOAD_PATH, PLATFORM, edited, facts
 
 _default = None
 
@@ -88,6 +88,35 @@ class HostOnlyTest(unittest.TestCase):
                 play, reason = played(change)
                 self.assertIsNone(play)
                 self.assertTrue(reason.startswith(key), reason)
+
+
+class PlatformBuildTest(unittest.TestCase):
+    """OVMF built from source plays each board in its one variant, with the
+    sample consumer's call of entry 4 among the steps, and only where the
+    companion names the bridges."""
+
+    VOLUME = LOAD_PATHS["firmware-volume"]
+
+    def test_the_consumer_asks_before_the_drivers_ready_to_boot_work(self):
+        played = as_played(default_scenario(), "plain", self.VOLUME, PLATFORM)
+        self.assertEqual(played["steps"], ["entry", "install pci_location", "install smbios",
+                                           "install setup_strings", "entry4", "ready_to_boot",
+                                           "ready_to_boot", "entry4"])
+        play, reason = plan(played, facts(), self.VOLUME, "plain", PLATFORM)
+        self.assertIsNone(reason)
+        self.assertEqual((play.firmware, play.bridge_location), (PLATFORM, "companion"))
+
+    def test_a_board_with_an_smm_base_plays_in_its_one_variant(self):
+        self.assertEqual(PLATFORM.variant_for("smm"), "plain")
+        self.assertEqual(PLATFORM.variants, ("plain",))
+
+    def test_the_firmwares_own_pcd_database_is_never_asked(self):
+        scenario = edited(default_scenario(), lambda s: s.update(steps=list(COMPANION_STEPS)))
+        play, reason = plan(as_played(scenario, "plain", self.VOLUME, PLATFORM), facts(), self.VOLUME,
+                            "plain", PLATFORM)
+        self.assertIsNone(play)
+        self.assertIn("ASSERTs", reason)
+        self.assertEqual(plan(scenario, facts(), self.VOLUME)[0].bridge_location, "firmware")
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
   entry 4 for the MAC addresses of the onboard I210 controllers and prints
   them on the debug console, one line per onboard port:
 
-    OnboardMacReport: port 1 00:1b:21:a0:00:01
+    OnboardMacReport: port 1 00:1B:21:A0:00:01
     OnboardMacReport: port 2 none
 
   then a last line with the entry's status.
