@@ -30,12 +30,13 @@ image:
 	@cmake --build --preset efi -j$$(nproc) | $(TIDY)
 
 # Installs everything first, builds the host, image, sanitized and fuzz
-# trees, then runs every test (tools/run-tests.sh): the host suites (image
-# headers, firmware file, boardsim and boardlay included), the firmware
-# stage on both load paths (the image in OVMF under QEMU), the host suites
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the static
-# analysis of the firmware code, and both boot fuzzers (30 s each); then a
-# summary of each stage and its time.
+# trees and the platform from source, then runs every test
+# (tools/run-tests.sh): the host suites (image headers, firmware file, EDK2
+# package and platform build, boardsim and boardlay included), the firmware
+# stage on both load paths and in the platform built from source (the
+# image in OVMF under QEMU), the host suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the static analysis of the firmware code, and
+# both boot fuzzers (30 s each); then a summary of each stage and its time.
 test:
 	@$(ENSURE) all
 	@$(MAKE) host image platform asan fuzz-build

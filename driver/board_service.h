@@ -19,7 +19,7 @@
     }                                                \
   }
 
-typedef struct _BOARD_SERVICE_PROTOCOL BOARD_SERVICE_PROTOCOL;
+typedef struct BOARD_SERVICE_PROTOCOL BOARD_SERVICE_PROTOCOL;
 
 /* Bits 3..0 are the levels of the strap pads GPP_K0..GPP_K3. */
 typedef UINT8 RiserId;
@@ -51,7 +51,7 @@ typedef EFI_STATUS(EFIAPI *BOARD_SERVICE_COLLECT_LAN_MACS)(UINT8 *First,
                                                            UINT8 *Second);
 
 /* Eight positional entries; no entry receives an interface pointer. */
-struct _BOARD_SERVICE_PROTOCOL {
+struct BOARD_SERVICE_PROTOCOL {
   /* Always FALSE. */
   BOARD_SERVICE_PREDICATE Entry0;
   /* Does nothing; always EFI_SUCCESS. */
