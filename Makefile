@@ -7,10 +7,10 @@ MAKEFLAGS += --no-print-directory
 FUZZ_SECONDS ?= 300
 FUZZ_MODES ?= board hostile
 ENSURE := tools/ensure-prerequisites.sh
-# Build output fitted to 100 columns; a failed build still fails.
-TIDY := python3 tools/tidy-output.py
 SHELL := /bin/bash
 .SHELLFLAGS := -o pipefail -c
+# The builds (Ninja, quiet: compiler messages only) share ccache with the
+# machine's other clones (CMakePresets.json).
 
 .PHONY: all host image platform test run boot size clean
 
@@ -19,7 +19,7 @@ all: host image
 host:
 	@$(ENSURE) host
 	@cmake --preset host >/dev/null
-	@cmake --build --preset host -j$$(nproc) | $(TIDY)
+	@cmake --build --preset host -j$$(nproc)
 
 # The image, its firmware file and EDK2 package, and the stage's test
 # firmware, made with the EDK2 tree prepared outside the clone.
@@ -27,7 +27,7 @@ image:
 	@$(ENSURE) image
 	@tools/ensure-edk2.sh >/dev/null
 	@cmake --preset efi >/dev/null
-	@cmake --build --preset efi -j$$(nproc) | $(TIDY)
+	@cmake --build --preset efi -j$$(nproc)
 
 # Installs everything first, builds the host, image, sanitized and fuzz
 # trees and the platform from source, then runs every test
@@ -65,7 +65,7 @@ setup-picture: host image
 asan:
 	@$(ENSURE) host asan
 	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan -j$$(nproc) | $(TIDY)
+	@cmake --build --preset asan -j$$(nproc)
 
 .PHONY: fuzz-build fuzz fuzz-benchmark
 
@@ -74,7 +74,7 @@ asan:
 fuzz-build:
 	@$(ENSURE) host fuzz
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j$$(nproc) | $(TIDY)
+	@cmake --build --preset fuzz -j$$(nproc)
 
 # FUZZ_SECONDS of fuzzing over FUZZ_MODES; fails on any finding.
 fuzz: fuzz-build
@@ -100,7 +100,7 @@ coverage:
 run:
 	@$(ENSURE) host
 	@cmake --preset host >/dev/null
-	@cmake --build --preset host -j$$(nproc) --target boardsim | $(TIDY) --per-target
+	@cmake --build --preset host -j$$(nproc) --target boardsim
 	@build/host/boardsim $(SCENARIO)
 
 # The firmware stage: the image in OVMF on every scenario (examples/ and

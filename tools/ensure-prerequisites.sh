@@ -21,15 +21,18 @@ here="$(cd "$(dirname "$0")" && pwd)"
 log="$(dirname "$here")/build/logs/packages.log"
 ovmf=/usr/share/OVMF
 
+# Every CMake build: Ninja, and ccache shared by the machine's clones.
+BUILD=("cmake cmake" "ninja ninja-build" "ccache ccache" "make make")
+
 # command-or-file package, by group
 group() {
   case $1 in
-    host) printf '%s\n' "cmake cmake" "g++ g++" "make make" "python3 python3" \
+    host) printf '%s\n' "${BUILD[@]}" "g++ g++" "python3 python3" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
     # EDK2's tree comes from Debian's source package, patched as Debian
     # does; its BaseTools are built with gcc and g++.
-    image) printf '%s\n' "cmake cmake" "make make" "clang clang" "clang++ clang" "lld-link lld" \
+    image) printf '%s\n' "${BUILD[@]}" "clang clang" "clang++ clang" "lld-link lld" \
       "objdump binutils" "apt-get apt" "tar tar" "xz xz-utils" "gzip gzip" "patch patch" \
       "gcc gcc" "g++ g++" "python3 python3" "/usr/include/uuid/uuid.h uuid-dev" \
       "$ovmf/OVMF_CODE_4M.fd ovmf" "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" ;;
@@ -38,11 +41,11 @@ group() {
       "UEFIExtract uefitool-cli" "pnmtopng netpbm" ;;
     platform) printf '%s\n' "gcc gcc" "g++ g++" "make make" "python3 python3" "nasm nasm" \
       "iasl acpica-tools" ;;
-    asan) printf '%s\n' "clang clang" "clang++ clang" ;;
-    fuzz) printf '%s\n' "clang clang" "clang++ clang" \
+    asan) printf '%s\n' "${BUILD[@]}" "clang clang" "clang++ clang" ;;
+    fuzz) printf '%s\n' "${BUILD[@]}" "clang clang" "clang++ clang" \
       "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev" ;;
     analysis) printf '%s\n' "clang-tidy clang-tidy" "cppcheck cppcheck" ;;
-    coverage) printf '%s\n' "gcovr gcovr" ;;
+    coverage) printf '%s\n' "${BUILD[@]}" "gcovr gcovr" ;;
     all) for each in host image platform firmware asan fuzz analysis; do group "$each"; done ;;
     *) return 1 ;;
   esac

@@ -1,26 +1,23 @@
 #!/usr/bin/env python3
-"""Makes the output of a build or a CTest run fit a 100-column terminal,
-line by line as it comes, and drops what only repeats the obvious:
+"""Makes CTest's output fit a 100-column terminal, line by line as it
+comes, where CTest itself has no option for it:
 
-  [ 56%] Building CXX object sim/CMakeFiles/boardcfg_sim.dir/chipset/p2sb.cpp.o
-      -> [ 56%] boardcfg_sim: chipset/p2sb.cpp
-   12/264 Test  #12: Name .............. Passed    0.01 sec
+  12/264 Test  #12: Name .............. Passed    0.01 sec
       -> 12/264 passed   0.01 s  Name
   185: firmware stage, ...      (ctest -V: a test's own output)
       -> firmware stage, ...
 
-ctest's configuration chatter under -V, its "Start" lines and blank lines
-go; everything else (compiler errors, a failed test's output, summaries)
-passes unchanged. With --per-target a build shows one line per target
-built instead of one per file."""
+CTest pads each result line to its longest test name and prefixes the
+output of a test run with -V by the test's number; its configuration
+chatter under -V, its "Start" lines and blank lines go. Everything else
+(a failed test's output, summaries) passes unchanged. The builds need no
+such help: Ninja's --quiet leaves only the compilers' messages."""
 
 import re
 import sys
 
 WIDTH = 100
 
-BUILDING = re.compile(r"^(\[\s*\d+%\]) Building \w+ object (?:\S+?/)?CMakeFiles/([^/]+)\.dir/(\S+?)"
-                      r"(?:\.o|\.obj)$")
 RESULT = re.compile(r"^\s*(\d+)/(\d+) Test\s+#\d+: (\S+).*?\s((?:\*\*\*)?[A-Z][\w ]*?)\s+([\d.]+) sec\s*$")
 TEST_OUTPUT = re.compile(r"^\d+: (.*)$")
 CHATTER = re.compile(r"^(\s*Start\s+\d+: |UpdateCTestConfiguration|Parse Config file|"
@@ -35,21 +32,11 @@ def fitted(text):
     return text if len(text) <= WIDTH else text[:WIDTH - 3] + "..."
 
 
-LINKING = re.compile(r"^\[\s*\d+%\] Linking ")
-TARGET_BUILT = re.compile(r"^\[\s*\d+%\] Built target ")
-
-
-def tidy(line, per_target=False):
+def tidy(line):
     """The line as shown, or None to drop it."""
     line = line.rstrip("\n")
     if not line.strip() or CHATTER.match(line):
         return None
-    built = BUILDING.match(line)
-    if per_target and (built or LINKING.match(line)):
-        return None
-    if built:
-        progress, target, source = built.groups()
-        return fitted("%s %s: %s" % (progress, target, source.replace("__/", "../")))
     result = RESULT.match(line)
     if result:
         index, total, name, status, seconds = result.groups()
@@ -62,9 +49,8 @@ def tidy(line, per_target=False):
 
 
 def main():
-    per_target = sys.argv[1:] == ["--per-target"]
     for line in sys.stdin:
-        shown = tidy(line, per_target)
+        shown = tidy(line)
         if shown is not None:
             print(shown, flush=True)
 
