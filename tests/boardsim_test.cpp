@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/program_run.h"
+#include "tests/test_paths.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ using testsupport::ProgramRun;
 using testsupport::ScratchPath;
 
 ProgramRun Boardsim(const std::string &arguments) {
-  return testsupport::RunProgram(std::string(BOARDSIM_PATH) + " " + arguments);
+  return testsupport::RunProgram(std::string(testpaths::kBoardsim) + " " +
+                                 arguments);
 }
 
 json Report(const std::string &arguments) {
@@ -33,7 +35,7 @@ json Report(const std::string &arguments) {
 }
 
 std::string Example(const std::string &name) {
-  return std::string(EXAMPLES_DIR) + "/" + name + ".json";
+  return std::string(testpaths::kExamplesDir) + "/" + name + ".json";
 }
 
 // Each run is a process of its own, with its own addresses: a host address

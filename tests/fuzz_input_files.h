@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/input_decoder.h"
+#include "tests/test_paths.h"
 
 struct FuzzInputFile {
   std::string path;
@@ -24,7 +25,7 @@ inline std::vector<uint8_t> ReadInputFile(const std::string &path) {
 }
 
 inline std::vector<FuzzInputFile> CheckedInFuzzInputs() {
-  const std::filesystem::path fuzz = FUZZ_DIR;
+  const std::filesystem::path fuzz = testpaths::kFuzzDir;
   std::vector<FuzzInputFile> inputs;
   auto add = [&inputs](const std::filesystem::path &folder, auto modeOf) {
     for (const auto &entry : std::filesystem::directory_iterator(folder)) {

@@ -20,6 +20,7 @@
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_json.h"
 #include "tests/fuzz_input_files.h"
+#include "tests/test_paths.h"
 
 namespace {
 
@@ -137,8 +138,8 @@ TEST_P(FuzzInputDecoding, GivesTheBoardTheLayoutNames) {
 
 std::function<Bytes()> Seed(const std::string &mode, const std::string &name) {
   return [=] {
-    return ReadInputFile(std::string(FUZZ_DIR) + "/corpus/" + mode + "/" +
-                         name);
+    return ReadInputFile(std::string(testpaths::kFuzzDir) + "/corpus/" + mode +
+                         "/" + name);
   };
 }
 

@@ -15,6 +15,7 @@
 #include "sim/scenario/scenario_json.h"
 #include "tests/fuzz_input_files.h"
 #include "tests/program_run.h"
+#include "tests/test_paths.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using nlohmann::ordered_json;
 
 TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
   const std::string input =
-      std::string(FUZZ_DIR) +
+      std::string(testpaths::kFuzzDir) +
       "/reproducers/hostile-status-reads-back-other-opcode";
   const sim::BoardSetup setup =
       fuzz::DecodeInput(ReadInputFile(input), fuzz::InputMode::Hostile);
@@ -42,7 +43,7 @@ TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
   const std::string scenarioPath = testsupport::ScratchPath("scenario.json");
   std::ofstream(scenarioPath) << sim::ScenarioJson(setup).dump(2) << '\n';
   const testsupport::ProgramRun run = testsupport::RunProgram(
-      std::string(BOARDSIM_PATH) + " " + scenarioPath + " --json");
+      std::string(testpaths::kBoardsim) + " " + scenarioPath + " --json");
   std::remove(scenarioPath.c_str());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ordered_json::parse(run.out), harness);
@@ -52,7 +53,7 @@ TEST(FuzzReproducer, ReplaysWithBoardsimFromItsScenarioFile) {
 // register reads 0x06 for the first probe and 0x00 for the second: each
 // probe writes back what it read, and nothing else is asked of it.
 TEST(FuzzReproducer, EachProbeOfOneControllerRestoresWhatItRead) {
-  const std::string input = std::string(FUZZ_DIR) +
+  const std::string input = std::string(testpaths::kFuzzDir) +
                             "/reproducers/hostile-one-controller-probed-twice";
   const sim::BoardSetup setup =
       fuzz::DecodeInput(ReadInputFile(input), fuzz::InputMode::Hostile);

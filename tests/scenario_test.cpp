@@ -14,6 +14,7 @@
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_json.h"
 #include "tests/board_test_support.h"
+#include "tests/test_paths.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ void ExpectRoundTrip(const BoardSetup &setup) {
 
 TEST(ScenarioFile, EveryExampleReadsBackAsWritten) {
   size_t examples = 0;
-  for (const auto &entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
+  for (const auto &entry :
+       std::filesystem::directory_iterator(testpaths::kExamplesDir)) {
     BoardSetup setup;
     const auto refusal = sim::LoadScenario(entry.path().string(), setup);
     ASSERT_FALSE(refusal.has_value()) << *refusal;

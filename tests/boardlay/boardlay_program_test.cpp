@@ -13,6 +13,7 @@
 #include "sim/hex_text.h"
 #include "tests/boardlay/board_files.h"
 #include "tests/program_run.h"
+#include "tests/test_paths.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ class BoardlayProgram : public ::testing::Test {
   }
 
   ProgramRun Boardlay(const std::string &arguments) {
-    return testsupport::RunProgram(std::string(BOARDLAY_PATH) + " " +
+    return testsupport::RunProgram(std::string(testpaths::kBoardlay) + " " +
                                    arguments);
   }
   std::string Windows() const {
@@ -125,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BoardlayProgram, SignalToBoardlayReachesTheCommand) {
   const std::string started = directory / "started";
   const ProgramRun run = testsupport::RunProgram(
-      "{ " + std::string(BOARDLAY_PATH) + " " + scenario + " " + Windows() +
-      " --account " + accountPath + " -- sh -c 'touch " + started +
+      "{ " + std::string(testpaths::kBoardlay) + " " + scenario + " " +
+      Windows() + " --account " + accountPath + " -- sh -c 'touch " + started +
       "; exec sleep 20' & while [ ! -e " + started +
       " ]; do sleep 0.01; done; kill -TERM $!; wait $!; }");
   EXPECT_EQ(run.status, 128 + 15) << run.err;
