@@ -24,4 +24,5 @@ for tool in boardsim boardlay; do
     { echo "run-firmware-stage: build/host/$tool does not exist (make host)" >&2; exit 1; }
 done
 export PYTHONPATH="$here${PYTHONPATH:+:$PYTHONPATH}"
-exec python3 -m stage "$@"
+# Debian's Python, which has Debian's python3-pyte (screen.py).
+exec /usr/bin/python3 -m stage "$@"

@@ -27,7 +27,9 @@ BUILD=("cmake cmake" "ninja ninja-build" "ccache ccache" "make make")
 # command-or-file package, by group
 group() {
   case $1 in
-    host) printf '%s\n' "${BUILD[@]}" "g++ g++" "python3 python3" \
+    # The firmware stage's own tests and screen run on Debian's Python.
+    host) printf '%s\n' "${BUILD[@]}" "g++ g++" "python3 python3" "/usr/bin/python3 python3" \
+      "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
     # EDK2's tree comes from Debian's source package, patched as Debian
@@ -37,7 +39,8 @@ group() {
       "gcc gcc" "g++ g++" "python3 python3" "/usr/include/uuid/uuid.h uuid-dev" \
       "$ovmf/OVMF_CODE_4M.fd ovmf" "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" ;;
     firmware) printf '%s\n' "qemu-system-x86_64 qemu-system-x86" "$ovmf/OVMF_CODE_4M.fd ovmf" \
-      "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "python3 python3" \
+      "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "/usr/bin/python3 python3" \
+      "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
       "UEFIExtract uefitool-cli" "pnmtopng netpbm" ;;
     platform) printf '%s\n' "gcc gcc" "g++ g++" "make make" "python3 python3" "nasm nasm" \
       "iasl acpica-tools" ;;

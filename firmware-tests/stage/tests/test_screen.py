@@ -1,8 +1,6 @@
 import unittest
 
-from stage.screen import BLACK, WHITE, Attribute, Screen
-
-BLUE = 4
+from stage.screen import Screen
 
 
 def replayed(*chunks, rows=25, columns=80):
@@ -23,6 +21,7 @@ class ScreenTest(unittest.TestCase):
             ([b"\x1b[1;1Hxy\x1b[2J\x1b[1;1Hz"], 0, "z"),
             ([b"\x1b[5;1Habc\x1b[5;2H\x1b[1K"], 4, "  c"),
             ([b"\x1b[1;1H\x1b[2", b";4Hsplit"], 1, "   split"),  # a sequence cut by a read
+            ([b"\x1b[1;1H\x1b[=", b"3hcut"], 0, "cut"),  # the mode sequence cut by a read
             ([b"\x1b[2;1H\xda\xc4\xbf"], 1, "┌─┐"),  # box drawing, code page 437
             ([b"\x1b[1;1H\x1b[?25l\x1b[=3hshown"], 0, "shown"),  # modes change no cell
         ]
@@ -44,13 +43,6 @@ class ScreenTest(unittest.TestCase):
         screen = replayed(b"\x1b[31;100Hz")
         self.assertEqual((screen.rows, screen.columns), (31, 100))
         self.assertEqual(screen.find("z"), [(30, 99)])
-
-    def test_colours_and_erase_take_the_current_attribute(self):
-        screen = replayed(b"\x1b[0m\x1b[34m\x1b[47m\x1b[2J\x1b[1;1Ha\x1b[1m\x1b[37m\x1b[40mb\x1b[0mc")
-        cells = screen.cells[0]
-        self.assertEqual([cell[1] for cell in cells[:3]],
-                         [Attribute(BLUE, WHITE), Attribute(WHITE, BLACK, True), Attribute()])
-        self.assertEqual(cells[10][1], Attribute(BLUE, WHITE))
 
     def test_highlighted_rows_show_text_on_another_background(self):
         row = b"\x1b[0m\x1b[30m\x1b[47m\x1b[%d;01H" + b" " * 80
