@@ -240,6 +240,35 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
   }
 }
 
+// A service whose lookup succeeds with a null interface cannot be called:
+// nothing is done for it, not even reading the straps.
+TEST(Services, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
+  SimulatedBoot boot(BoardSetup{});
+  ASSERT_EQ(boot.RunEntry(), EFI_SUCCESS);
+  const size_t openAtEntry = sim::Firmware().Events().OpenCount();
+  sim::Chipset().Trace().Clear();
+  ASSERT_EQ(EFI_SUCCESS, sim::Firmware().Protocols().Install(
+                             kSetupStringServiceGuid, nullptr));
+  EXPECT_EQ(CountCalls("LocateProtocol"), 2U);  // SMM base, then the service
+  EXPECT_EQ(CountCalls("CloseEvent"), 0U);
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), openAtEntry);
+  EXPECT_TRUE(sim::Chipset().Trace().Entries().empty());
+}
+
+// The event is closed first; then each of the two deletions locates the
+// service, finds no interface and stops there.
+TEST(Services, AnSmbiosServiceWithANullInterfaceIsNeverCalled) {
+  SimulatedBoot boot(BoardSetup{});
+  ASSERT_EQ(boot.RunEntry(), EFI_SUCCESS);
+  const size_t openAtEntry = sim::Firmware().Events().OpenCount();
+  ASSERT_EQ(EFI_SUCCESS, sim::Firmware().Protocols().Install(
+                             kSmbiosRecordServiceGuid, nullptr));
+  EXPECT_EQ(sim::Firmware().Events().OpenCount(), openAtEntry - 1);
+  EXPECT_EQ(CountCalls("LocateProtocol"), 3U);  // SMM base, then two
+  EXPECT_EQ(CountCalls("FreePool"), 0U);
+  EXPECT_EQ(sim::Firmware().Memory().OutstandingPoolBuffers(), 0U);
+}
+
 TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
   BoardSetup setup;
   setup.steps = sim::StepsFor({}, {});

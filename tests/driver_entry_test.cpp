@@ -30,12 +30,16 @@ class DriverEntryTest : public ModelTest {
     return names;
   }
 
-  static const sim::ServiceCall &Call(const std::string &service,
-                                      size_t nth = 0) {
-    static std::vector<sim::ServiceCall> calls;
-    calls = sim::Firmware().Calls().To(service);
-    EXPECT_GT(calls.size(), nth) << service;
-    return calls.at(nth);
+  // The nth call of the service, or an empty record and a failure.
+  static sim::ServiceCall Call(const std::string &service, size_t nth = 0) {
+    const std::vector<sim::ServiceCall> calls =
+        sim::Firmware().Calls().To(service);
+    if (calls.size() <= nth) {
+      ADD_FAILURE() << service << " was called " << calls.size()
+                    << " times, not " << nth + 1;
+      return {};
+    }
+    return calls[nth];
   }
 
   static bool BoardServiceInstalled() {
@@ -92,15 +96,6 @@ TEST_F(DriverEntryTest, MakesItsCallsInOrderWithTheirArguments) {
   EXPECT_EQ(sim::Chipset().Trace().AccessCount(), 0U);
 }
 
-TEST_F(DriverEntryTest, StoresTheServicePointers) {
-  RunEntry();
-  EXPECT_EQ(ServiceGlobals.ImageHandle, firmware().ImageHandle());
-  EXPECT_EQ(ServiceGlobals.SystemTable, firmware().SystemTable());
-  EXPECT_EQ(ServiceGlobals.BootServices, firmware().BootServices());
-  EXPECT_EQ(ServiceGlobals.RuntimeServices,
-            firmware().SystemTable()->RuntimeServices);
-}
-
 TEST_F(DriverEntryTest, AsksInSmmWithTheInterfaceFirst) {
   firmware().InstallSmmBase(TRUE);
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
@@ -121,14 +116,85 @@ TEST_F(DriverEntryTest, WithoutSmmBaseTheFlagStaysFalse) {
   EXPECT_TRUE(firmware().Calls().To("InSmm").empty());
 }
 
+TEST_F(DriverEntryTest, ACachedSmmBaseIsAskedAgainWithoutALookup) {
+  firmware().InstallSmmBase(TRUE);
+  InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
+  ASSERT_EQ(SmmBaseCache, firmware().SmmBase().Interface());
+  InSmmFlag = FALSE;
+  InitSupportLibrary(firmware().ImageHandle(), firmware().SystemTable());
+  EXPECT_EQ(firmware().Calls().To("LocateProtocol").size(), 1U);
+  EXPECT_EQ(firmware().Calls().To("InSmm").size(), 2U);
+  EXPECT_EQ(InSmmFlag, TRUE);
+}
+
+TEST_F(DriverEntryTest, AnSmmBaseFoundWithANullInterfaceIsNotCalled) {
+  ASSERT_EQ(EFI_SUCCESS,
+            firmware().Protocols().Install(kSmmBase2ProtocolGuid, nullptr));
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  EXPECT_EQ(SmmBaseCache, nullptr);
+  EXPECT_EQ(InSmmFlag, FALSE);
+  EXPECT_TRUE(firmware().Calls().To("InSmm").empty());
+}
+
+// The HOB list GUID with one bit of its first or its last byte changed.
+EFI_GUID HobListGuidChangedAt(bool lastByte) {
+  EFI_GUID guid = kHobListGuid;
+  if (lastByte) {
+    guid.Data4[7] ^= 0x01;
+  } else {
+    guid.Data1 ^= 0x80000000U;
+  }
+  return guid;
+}
+
 TEST_F(DriverEntryTest, FindsTheHobListAmongConfigurationTables) {
   static int other;
+  static int firstHalfOff;
+  static int lastByteOff;
   static int hobs;
   constexpr EFI_GUID kOther = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   firmware().Protocols().AddConfigurationTable(kOther, &other);
+  firmware().Protocols().AddConfigurationTable(HobListGuidChangedAt(false),
+                                               &firstHalfOff);
+  firmware().Protocols().AddConfigurationTable(HobListGuidChangedAt(true),
+                                               &lastByteOff);
   firmware().Protocols().AddConfigurationTable(kHobListGuid, &hobs);
   RunEntry();
   EXPECT_EQ(HobList, &hobs);
+}
+
+TEST_F(DriverEntryTest, AFoundHobListIsKeptWithoutAnotherSearch) {
+  static int found;
+  static int listed;
+  firmware().Protocols().AddConfigurationTable(kHobListGuid, &listed);
+  HobList = &found;
+  ASSERT_EQ(EFI_SUCCESS, RunEntry());
+  EXPECT_EQ(HobList, &found);
+}
+
+// Only the counted entries are searched, and the first HOB list found is
+// the one kept.
+TEST_F(DriverEntryTest, TheFirstCountedHobListEntryIsKept) {
+  static int first;
+  static int second;
+  static int uncounted;
+  EFI_CONFIGURATION_TABLE entries[] = {{HobListGuidChangedAt(true), &uncounted},
+                                       {kHobListGuid, &first},
+                                       {kHobListGuid, &second},
+                                       {kHobListGuid, &uncounted}};
+  EFI_SYSTEM_TABLE system = *firmware().SystemTable();
+  system.ConfigurationTable = entries;
+  ServiceGlobals.SystemTable = &system;
+  const struct {
+    UINTN counted;
+    VOID *found;
+  } cases[] = {{1, nullptr}, {2, &first}, {3, &first}};
+  for (const auto &c : cases) {
+    HobList = nullptr;
+    system.NumberOfTableEntries = c.counted;
+    FindHobList();
+    EXPECT_EQ(HobList, c.found) << c.counted;
+  }
 }
 
 TEST_F(DriverEntryTest, StartsNormallyWithoutAHobList) {

@@ -1,6 +1,8 @@
 // A failed call's out-parameter is never trusted: firmware that writes one
 // before it fails sees that value neither closed nor called.
+#include <ostream>
 #include <set>
+#include <string>
 
 #include "driver/board_actions.h"
 #include "driver/driver_entry.h"
@@ -82,26 +84,43 @@ class FailedCallOutputTest : public ModelTest {
   }
 };
 
+struct FailingEvents {
+  const char *name;
+  std::set<EFI_EVENT_NOTIFY> notifies;  // whose events fail to be created
+};
+
+void PrintTo(const FailingEvents &events, std::ostream *out) {
+  *out << events.name;
+}
+
+class WithdrawnEntryTest : public FailedCallOutputTest,
+                           public ::testing::WithParamInterface<FailingEvents> {
+};
+
 // A failed SMBIOS event withdraws the entry's work: only the events that
 // were created are closed.
-TEST_F(FailedCallOutputTest, EventsThatFailedAreNotClosed) {
-  const std::set<EFI_EVENT_NOTIFY> cases[] = {
-      {OnSmbiosServiceInstalled},
-      {OnReadyToBoot, OnSmbiosServiceInstalled},
-      {OnStringServiceInstalled, OnSmbiosServiceInstalled},
-  };
-  for (const auto &failing : cases) {
-    SetUp();
-    failingEvents = failing;
-    EXPECT_EQ(RunEntry(), EFI_OUT_OF_RESOURCES);
-    const auto closes = firmware().Calls().To("CloseEvent");
-    EXPECT_EQ(closes.size(), 3 - failing.size());
-    for (const sim::ServiceCall &close : closes) {
-      EXPECT_NE(close.args[0], Address(&junkEvent));
-    }
-    EXPECT_EQ(firmware().Events().OpenCount(), 0U);
+TEST_P(WithdrawnEntryTest, EventsThatFailedAreNotClosed) {
+  failingEvents = GetParam().notifies;
+  EXPECT_EQ(RunEntry(), EFI_OUT_OF_RESOURCES);
+  const auto closes = firmware().Calls().To("CloseEvent");
+  EXPECT_EQ(closes.size(), 3 - failingEvents.size());
+  for (const sim::ServiceCall &close : closes) {
+    EXPECT_NE(close.args[0], Address(&junkEvent));
   }
+  EXPECT_EQ(firmware().Events().OpenCount(), 0U);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Failing, WithdrawnEntryTest,
+    ::testing::Values(FailingEvents{"Smbios", {OnSmbiosServiceInstalled}},
+                      FailingEvents{"ReadyToBootAndSmbios",
+                                    {OnReadyToBoot, OnSmbiosServiceInstalled}},
+                      FailingEvents{"SetupStringsAndSmbios",
+                                    {OnStringServiceInstalled,
+                                     OnSmbiosServiceInstalled}}),
+    [](const ::testing::TestParamInfo<FailingEvents> &info) {
+      return std::string(info.param.name);
+    });
 
 TEST_F(FailedCallOutputTest, AFailedSmmBaseLookupIsLookedUpAgain) {
   failingLookup = &kSmmBase2ProtocolGuid;

@@ -17,32 +17,42 @@ TEST_F(ChipsetModelTest, LockRegistersIgnorePlainStores) {
   EXPECT_TRUE(Board().Trace().Unimplemented().empty());
 }
 
+struct SidebandEngineCase {
+  const char *name;
+  uint16_t opcode;
+  uint32_t address;
+  bool applied;
+};
+
+void PrintTo(const SidebandEngineCase &c, std::ostream *out) { *out << c.name; }
+
+class SidebandEngineTest
+    : public GpioTest,
+      public ::testing::WithParamInterface<SidebandEngineCase> {};
+
 // Only opcode 0x13 to a Lock or LockTx register changes anything.
-TEST_F(ChipsetModelTest, SidebandEngineServesOnlyLockUpdates) {
-  const struct {
-    uint16_t opcode;
-    uint32_t address;
-    bool applied;
-  } cases[] = {
-      {0x1300, 0x6E00008C, true},
-      {0x1200, 0x6E00008C, false},
-      {0x1300, 0x6E000790, false},  // GPP_B0 DW0
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    RegisterWrite32(0xE00F90D0, c.address);
-    RegisterWrite32(0xE00F90D4, 1);
-    RegisterWrite16(0xE00F90D8, c.opcode | 1);
-    for (uint32_t read = 0; read < sim::P2sb::kDefaultBusyReads; ++read) {
-      EXPECT_EQ(RegisterRead16(0xE00F90D8), c.opcode | 1);
-      EXPECT_FALSE(Board().PadTxLocked(kPadGppB0));
-    }
-    EXPECT_EQ(RegisterRead16(0xE00F90D8), c.applied ? c.opcode : c.opcode | 2);
-    EXPECT_EQ(Board().PadTxLocked(kPadGppB0), c.applied);
-    EXPECT_EQ(Board().PadDw0(kPadGppB0), 0u);
-    EXPECT_EQ(Board().Notes().size(), c.applied ? 0u : 1u);
+TEST_P(SidebandEngineTest, ServesOnlyLockUpdates) {
+  const SidebandEngineCase &c = GetParam();
+  RegisterWrite32(0xE00F90D0, c.address);
+  RegisterWrite32(0xE00F90D4, 1);
+  RegisterWrite16(0xE00F90D8, c.opcode | 1);
+  for (uint32_t read = 0; read < sim::P2sb::kDefaultBusyReads; ++read) {
+    EXPECT_EQ(RegisterRead16(0xE00F90D8), c.opcode | 1);
+    EXPECT_FALSE(Board().PadTxLocked(kPadGppB0));
   }
+  EXPECT_EQ(RegisterRead16(0xE00F90D8), c.applied ? c.opcode : c.opcode | 2);
+  EXPECT_EQ(Board().PadTxLocked(kPadGppB0), c.applied);
+  EXPECT_EQ(Board().PadDw0(kPadGppB0), 0u);
+  EXPECT_EQ(Board().Notes().size(), c.applied ? 0u : 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ChipsetModel, SidebandEngineTest,
+    ::testing::Values(
+        SidebandEngineCase{"Opcode0x13ToLockTx", 0x1300, 0x6E00008C, true},
+        SidebandEngineCase{"Opcode0x12ToLockTx", 0x1200, 0x6E00008C, false},
+        SidebandEngineCase{"Opcode0x13ToGppB0Dw0", 0x1300, 0x6E000790, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ChipsetModelTest, UnimplementedAccessesAreFlaggedAndReadAllOnes) {
   const struct {
@@ -67,53 +77,66 @@ TEST_F(ChipsetModelTest, UnimplementedAccessesAreFlaggedAndReadAllOnes) {
             "write32 0xFD6E0000 = 0x00000000 (unimplemented)");
 }
 
+constexpr uint32_t kPresetDw0 = 0x44000203;
+constexpr uint32_t kPresetDw1 = 0x00003C00;
+
+struct PadStoreCase {
+  uint8_t owner;
+  bool txLock;
+  bool configLock;
+  uint64_t address;
+  uint32_t written;
+  uint32_t stored;
+  size_t notes;
+
+  std::string Name() const {
+    return std::string(address == kHGppB0Dw0 ? "Dw0" : "Dw1") + "_Owner" +
+           std::to_string(owner) + (txLock ? "_TxLock" : "") +
+           (configLock ? "_ConfigLock" : "") + "_" + sim::Hex(written);
+  }
+};
+
+void PrintTo(const PadStoreCase &c, std::ostream *out) { *out << c.Name(); }
+
+class PadStoreTest : public GpioTest,
+                     public ::testing::WithParamInterface<PadStoreCase> {};
+
 // A store to a pad the host does not own changes nothing; the
 // configuration lock keeps DW1 and all of DW0 but its TX state, which only
 // the TX-state lock keeps; DW0's RX state is the pin's. A store the
 // ownership or the configuration lock refused is noted once.
-TEST_F(ChipsetModelTest, PadStoresKeepWhatOwnershipLocksAndInputProtect) {
-  constexpr uint32_t kDw0 = 0x44000203;
-  constexpr uint32_t kDw1 = 0x00003C00;
-  const struct {
-    uint8_t owner;
-    bool txLock;
-    bool configLock;
-    uint64_t address;
-    uint32_t written;
-    uint32_t stored;
-    size_t notes;
-  } cases[] = {
-      {0, false, false, kHGppB0Dw0, 0x40000100, 0x40000102, 0},
-      {0, true, false, kHGppB0Dw0, 0x40000100, 0x40000103, 0},
-      {0, true, false, kHGppB0Dw0, 0x40000101, 0x40000103, 0},
-      {0, false, true, kHGppB0Dw0, 0x40000100, 0x44000202, 1},
-      {0, false, true, kHGppB0Dw0, 0x44000200, 0x44000202, 0},
-      {0, true, true, kHGppB0Dw0, 0x40000100, 0x44000203, 1},
-      {1, false, false, kHGppB0Dw0, 0x40000100, kDw0, 1},
-      {2, false, false, kHGppB0Dw0, kDw0, kDw0, 1},
-      {3, true, true, kHGppB0Dw0, 0x40000100, kDw0, 1},
-      {0, false, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
-      {0, true, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
-      {0, false, true, kHGppB0Dw0 + 4, 0x00001000, kDw1, 1},
-      {0, false, true, kHGppB0Dw0 + 4, kDw1, kDw1, 0},
-      {1, false, false, kHGppB0Dw0 + 4, 0x00001000, kDw1, 1},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    Board().SetPadDw0(kPadGppB0, kDw0);
-    Board().OverrideRegister(kHGppB0Dw0 + 4, kDw1);
-    Board().SetPadOwnership(kPadGppB0, c.owner);
-    Board().SetPadTxLock(kPadGppB0, c.txLock);
-    Board().SetPadConfigLock(kPadGppB0, c.configLock);
-    RegisterWrite32(c.address, c.written);
-    const std::string where =
-        sim::Hex(c.address) + " := " + sim::Hex(c.written) + ", owner " +
-        std::to_string(c.owner) + (c.txLock ? ", TX" : "") +
-        (c.configLock ? ", config" : "");
-    EXPECT_EQ(*Board().Peek(c.address), c.stored) << where;
-    EXPECT_EQ(Board().Notes().size(), c.notes) << where;
-  }
+TEST_P(PadStoreTest, KeepsWhatOwnershipLocksAndInputProtect) {
+  const PadStoreCase &c = GetParam();
+  Board().SetPadDw0(kPadGppB0, kPresetDw0);
+  Board().OverrideRegister(kHGppB0Dw0 + 4, kPresetDw1);
+  Board().SetPadOwnership(kPadGppB0, c.owner);
+  Board().SetPadTxLock(kPadGppB0, c.txLock);
+  Board().SetPadConfigLock(kPadGppB0, c.configLock);
+  RegisterWrite32(c.address, c.written);
+  EXPECT_EQ(*Board().Peek(c.address), c.stored);
+  EXPECT_EQ(Board().Notes().size(), c.notes);
 }
+
+const PadStoreCase kPadStoreCases[] = {
+    {0, false, false, kHGppB0Dw0, 0x40000100, 0x40000102, 0},
+    {0, true, false, kHGppB0Dw0, 0x40000100, 0x40000103, 0},
+    {0, true, false, kHGppB0Dw0, 0x40000101, 0x40000103, 0},
+    {0, false, true, kHGppB0Dw0, 0x40000100, 0x44000202, 1},
+    {0, false, true, kHGppB0Dw0, 0x44000200, 0x44000202, 0},
+    {0, true, true, kHGppB0Dw0, 0x40000100, 0x44000203, 1},
+    {1, false, false, kHGppB0Dw0, 0x40000100, kPresetDw0, 1},
+    {2, false, false, kHGppB0Dw0, kPresetDw0, kPresetDw0, 1},
+    {3, true, true, kHGppB0Dw0, 0x40000100, kPresetDw0, 1},
+    {0, false, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
+    {0, true, false, kHGppB0Dw0 + 4, 0x00001000, 0x00001000, 0},
+    {0, false, true, kHGppB0Dw0 + 4, 0x00001000, kPresetDw1, 1},
+    {0, false, true, kHGppB0Dw0 + 4, kPresetDw1, kPresetDw1, 0},
+    {1, false, false, kHGppB0Dw0 + 4, 0x00001000, kPresetDw1, 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(ChipsetModel, PadStoreTest,
+                         ::testing::ValuesIn(kPadStoreCases),
+                         [](const auto &info) { return info.param.Name(); });
 
 TEST_F(ChipsetModelTest, OverridesLoadStateThatBehaviourActsOn) {
   Board().OverrideRegister(kHGppBLockTx, 1);

@@ -12,6 +12,7 @@
 #include "gpio/gpio.h"
 #include "sim/chipset/chipset_model.h"
 #include "sim/driver_state.h"
+#include "sim/hex_text.h"
 #include "tests/trace_lines.h"
 
 inline constexpr uint16_t kHDeviceId = 0xA305;
@@ -20,6 +21,21 @@ inline constexpr uint16_t kUndetectedDeviceId = 0x1234;
 inline constexpr uint64_t kLpcDeviceIdAddress = 0xE00F8002;
 // GPP_B's TX-lock register on an H-series PCH (port 0x6E, offset 0x08C).
 inline constexpr uint64_t kHGppBLockTx = 0xFD6E008C;
+
+// The series one of the device IDs above stands for, as a part of a test
+// name; any other ID in hex.
+inline std::string DeviceIdName(uint16_t lpcDeviceId) {
+  switch (lpcDeviceId) {
+    case kHDeviceId:
+      return "H";
+    case kLpDeviceId:
+      return "Lp";
+    case kUndetectedDeviceId:
+      return "Undetected";
+    default:
+      return sim::Hex(lpcDeviceId, 4);
+  }
+}
 
 class GpioTest : public ::testing::Test {
  protected:

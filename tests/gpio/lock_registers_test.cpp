@@ -5,40 +5,70 @@ namespace {
 
 using LockRegisterTest = GpioTest;
 
-TEST_F(LockRegisterTest, GroupAndDwValidity) {
-  const struct {
-    uint16_t id;
-    GroupCode group;
-    UINT32 dw;
-    bool valid;
-  } cases[] = {
-      {kHDeviceId, 0x0310, 0, true},  // JTAG, 9 pads
-      {kHDeviceId, 0x0310, 1, false},
-      {kHDeviceId, 0x0311, 0, false},
-      {kHDeviceId, 0x02FF, 0, false},
-      {kHDeviceId, 0x0300, 0, true},
-      {kHDeviceId, 0x030C, 1, true},  // VGPIO, 40 pads
-      {kHDeviceId, 0x030C, 2, false},
-      {kHDeviceId, 0x0401, 0, false},
-      {kLpDeviceId, 0x040E, 0, true},
-      {kLpDeviceId, 0x040F, 0, false},
-      {kLpDeviceId, 0x0301, 0, false},
-      {kLpDeviceId, 0x0409, 1, true},  // VGPIO, 40 pads
-      {kUndetectedDeviceId, 0x0310, 0, true},
-      {kUndetectedDeviceId, 0x040E, 0, false},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    Board().SetLpcDeviceId(c.id);
-    EXPECT_EQ(IsGroupAndDwValid(c.group, c.dw), c.valid)
-        << std::hex << c.group << " dw " << c.dw;
+struct GroupAndDwValidityCase {
+  uint16_t id;
+  GroupCode group;
+  UINT32 dw;
+  bool valid;
+
+  std::string Name() const {
+    return DeviceIdName(id) + "_" + sim::Hex(group, 4) + "_Dw" +
+           std::to_string(dw);
   }
+};
+
+void PrintTo(const GroupAndDwValidityCase &c, std::ostream *out) {
+  *out << c.Name();
 }
 
-// Every kind of every group of both series, at block 0, block 1 and a block
+class GroupAndDwValidityTest
+    : public GpioTest,
+      public ::testing::WithParamInterface<GroupAndDwValidityCase> {};
+
+TEST_P(GroupAndDwValidityTest, FollowsSeriesGroupAndPadCount) {
+  const GroupAndDwValidityCase &c = GetParam();
+  Board().SetLpcDeviceId(c.id);
+  EXPECT_EQ(IsGroupAndDwValid(c.group, c.dw), c.valid);
+}
+
+const GroupAndDwValidityCase kGroupAndDwValidityCases[] = {
+    {kHDeviceId, 0x0310, 0, true},  // JTAG, 9 pads
+    {kHDeviceId, 0x0310, 1, false},
+    {kHDeviceId, 0x0311, 0, false},
+    {kHDeviceId, 0x02FF, 0, false},
+    {kHDeviceId, 0x0300, 0, true},
+    {kHDeviceId, 0x030C, 1, true},  // VGPIO, 40 pads
+    {kHDeviceId, 0x030C, 2, false},
+    {kHDeviceId, 0x0401, 0, false},
+    {kLpDeviceId, 0x040E, 0, true},
+    {kLpDeviceId, 0x040F, 0, false},
+    {kLpDeviceId, 0x0301, 0, false},
+    {kLpDeviceId, 0x0409, 1, true},  // VGPIO, 40 pads
+    {kUndetectedDeviceId, 0x0310, 0, true},
+    {kUndetectedDeviceId, 0x040E, 0, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(LockRegisters, GroupAndDwValidityTest,
+                         ::testing::ValuesIn(kGroupAndDwValidityCases),
+                         [](const auto &info) { return info.param.Name(); });
+
+struct GroupRegisterSeries {
+  uint16_t id;
+  const facts::GpioLayout *layout;
+};
+
+void PrintTo(const GroupRegisterSeries &s, std::ostream *out) {
+  *out << DeviceIdName(s.id);
+}
+
+class GroupRegisterReadTest
+    : public GpioTest,
+      public ::testing::WithParamInterface<GroupRegisterSeries> {};
+
+// Every kind of every group of the series, at block 0, block 1 and a block
 // whose offset runs past 16 bits: the one private register it reads (the
 // offset wraps within the port), or no read and 0 where the group lacks it.
-TEST_F(LockRegisterTest, EveryKindOfEveryGroupReadsItsRegister) {
+TEST_P(GroupRegisterReadTest, EveryKindOfEveryGroupReadsItsRegister) {
   const struct {
     GpioRegisterKind kind;
     uint16_t facts::GpioGroup::*field;
@@ -53,40 +83,39 @@ TEST_F(LockRegisterTest, EveryKindOfEveryGroupReadsItsRegister) {
       {GpioLock, &facts::GpioGroup::lock, facts::kLockStride},
       {GpioLockTx, &facts::GpioGroup::lockTx, facts::kLockStride},
   };
-  const struct {
-    uint16_t id;
-    const facts::GpioLayout &layout;
-  } series[] = {{kHDeviceId, facts::kGpioLayoutH},
-                {kLpDeviceId, facts::kGpioLayoutLp}};
-  for (const auto &s : series) {
-    SetUp();
-    StartOn(s.id);
-    size_t missing = 0;
-    for (UINT8 index = 0; index < s.layout.count; ++index) {
-      const facts::GpioGroup &group = s.layout[index];
-      for (const auto &k : kinds) {
-        for (UINT32 dw : {0U, 1U, 0x3FFFU}) {
-          const uint16_t first = group.*k.field;
-          const uint64_t address =
-              facts::GroupRegister(group, first + dw * k.stride);
-          const uint32_t marker = 0x5A000000U | index << 16 | k.kind << 8 | dw;
-          Board().OverrideRegister(address, marker);
-          Board().Trace().Clear();
-          UINT32 value = 7;
-          ReadGroupRegister(k.kind, index, dw, &value);
-          const bool lacks = first == facts::kNoRegister;
-          missing += lacks;
-          EXPECT_EQ(value, lacks ? 0U : marker)
-              << group.name << " kind " << k.kind << " dw " << dw;
-          EXPECT_EQ(TraceLines(),
-                    lacks ? Lines{} : Lines{Read32Line(address, marker)})
-              << group.name << " kind " << k.kind << " dw " << dw;
-        }
+  const GroupRegisterSeries &s = GetParam();
+  StartOn(s.id);
+  size_t missing = 0;
+  for (UINT8 index = 0; index < s.layout->count; ++index) {
+    const facts::GpioGroup &group = (*s.layout)[index];
+    for (const auto &k : kinds) {
+      for (UINT32 dw : {0U, 1U, 0x3FFFU}) {
+        const uint16_t first = group.*k.field;
+        const uint64_t address =
+            facts::GroupRegister(group, first + dw * k.stride);
+        const uint32_t marker = 0x5A000000U | index << 16 | k.kind << 8 | dw;
+        Board().OverrideRegister(address, marker);
+        Board().Trace().Clear();
+        UINT32 value = 7;
+        ReadGroupRegister(k.kind, index, dw, &value);
+        const bool lacks = first == facts::kNoRegister;
+        missing += lacks;
+        EXPECT_EQ(value, lacks ? 0U : marker)
+            << group.name << " kind " << k.kind << " dw " << dw;
+        EXPECT_EQ(TraceLines(),
+                  lacks ? Lines{} : Lines{Read32Line(address, marker)})
+            << group.name << " kind " << k.kind << " dw " << dw;
       }
     }
-    EXPECT_GT(missing, 0U);  // the table has groups that lack a kind
   }
+  EXPECT_GT(missing, 0U);  // the table has groups that lack a kind
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    LockRegisters, GroupRegisterReadTest,
+    ::testing::Values(GroupRegisterSeries{kHDeviceId, &facts::kGpioLayoutH},
+                      GroupRegisterSeries{kLpDeviceId, &facts::kGpioLayoutLp}),
+    [](const auto &info) { return DeviceIdName(info.param.id); });
 
 TEST_F(LockRegisterTest, MissingRegisterKindOrGroupYieldsZeroUnread) {
   StartOn(kHDeviceId);

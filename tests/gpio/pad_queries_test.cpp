@@ -6,31 +6,44 @@ constexpr PadCode kGppK3 = 0x030A0003;
 
 using PadQueryTest = GpioTest;
 
-TEST_F(PadQueryTest, ValidityFollowsSeriesGroupAndPadCount) {
-  const struct {
-    uint16_t id;
-    PadCode pad;
-    bool valid;
-  } cases[] = {
-      {kHDeviceId, 0x03000018, true},   // GPP_A24, the last pad
-      {kHDeviceId, 0x03000019, false},  // pad count of GPP_A
-      {kHDeviceId, 0x03100008, true},   // JTAG, the last group
-      {kHDeviceId, 0x03110000, false},  // group count
-      {kHDeviceId, 0x04010000, false},  // an LP pad
-      {kHDeviceId, 0x03810000, false},  // group 0x81, not 1
-      {kHDeviceId, 0x03000100, false},  // pad 0x100, not 0
-      {kLpDeviceId, 0x040E0005, true},
-      {kLpDeviceId, 0x040F0000, false},
-      {kLpDeviceId, 0x03010000, false},
-      {kUndetectedDeviceId, 0x03100000, true},
-      {kUndetectedDeviceId, 0x04000000, false},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    Board().SetLpcDeviceId(c.id);
-    EXPECT_EQ(IsPadValid(c.pad), c.valid) << std::hex << c.pad;
-  }
+struct PadValidityCase {
+  uint16_t id;
+  PadCode pad;
+  bool valid;
+
+  std::string Name() const { return DeviceIdName(id) + "_" + sim::Hex(pad); }
+};
+
+void PrintTo(const PadValidityCase &c, std::ostream *out) { *out << c.Name(); }
+
+class PadValidityTest : public GpioTest,
+                        public ::testing::WithParamInterface<PadValidityCase> {
+};
+
+TEST_P(PadValidityTest, FollowsSeriesGroupAndPadCount) {
+  const PadValidityCase &c = GetParam();
+  Board().SetLpcDeviceId(c.id);
+  EXPECT_EQ(IsPadValid(c.pad), c.valid);
 }
+
+const PadValidityCase kPadValidityCases[] = {
+    {kHDeviceId, 0x03000018, true},   // GPP_A24, the last pad
+    {kHDeviceId, 0x03000019, false},  // pad count of GPP_A
+    {kHDeviceId, 0x03100008, true},   // JTAG, the last group
+    {kHDeviceId, 0x03110000, false},  // group count
+    {kHDeviceId, 0x04010000, false},  // an LP pad
+    {kHDeviceId, 0x03810000, false},  // group 0x81, not 1
+    {kHDeviceId, 0x03000100, false},  // pad 0x100, not 0
+    {kLpDeviceId, 0x040E0005, true},
+    {kLpDeviceId, 0x040F0000, false},
+    {kLpDeviceId, 0x03010000, false},
+    {kUndetectedDeviceId, 0x03100000, true},
+    {kUndetectedDeviceId, 0x04000000, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(PadQueries, PadValidityTest,
+                         ::testing::ValuesIn(kPadValidityCases),
+                         [](const auto &info) { return info.param.Name(); });
 
 TEST_F(PadQueryTest, GppK3ReadsItsNibbleAndDw0OnPort6B) {
   StartOn(kHDeviceId);

@@ -47,21 +47,28 @@ TEST_F(RiserStrapTest, ReadsExactlyTheFourStrapsInOrder) {
   EXPECT_EQ(TraceLines(), Folded(expected));
 }
 
+class UnreadableStrapTest : public RiserStrapTest,
+                            public ::testing::WithParamInterface<uint16_t> {};
+
 // A strap the host does not own ends its own read after the ownership and
 // names no riser; the straps after it are still read.
-TEST_F(RiserStrapTest, UnreadableStrapStillReadsTheOthers) {
-  for (uint16_t unowned = 0; unowned < 4; ++unowned) {
-    SetUp();
-    StartWithStraps({false, true, true, true});
-    Board().SetPadOwnership(StrapCode(unowned), 2);
-    Board().Trace().Clear();
-    EXPECT_EQ(ReadRiserId(), 0) << unowned;
-    Lines expected;
-    for (uint16_t number = 0; number < 4; ++number) {
-      ExpectStrapRead(expected, number, number != unowned);
-    }
-    EXPECT_EQ(TraceLines(), Folded(expected)) << unowned;
+TEST_P(UnreadableStrapTest, StillReadsTheOthers) {
+  const uint16_t unowned = GetParam();
+  StartWithStraps({false, true, true, true});
+  Board().SetPadOwnership(StrapCode(unowned), 2);
+  Board().Trace().Clear();
+  EXPECT_EQ(ReadRiserId(), 0);
+  Lines expected;
+  for (uint16_t number = 0; number < 4; ++number) {
+    ExpectStrapRead(expected, number, number != unowned);
   }
+  EXPECT_EQ(TraceLines(), Folded(expected));
 }
+
+INSTANTIATE_TEST_SUITE_P(RiserStraps, UnreadableStrapTest,
+                         ::testing::Range<uint16_t>(0, 4),
+                         [](const auto &info) {
+                           return "GppK" + std::to_string(info.param);
+                         });
 
 }  // namespace

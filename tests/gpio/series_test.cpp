@@ -5,22 +5,50 @@ namespace {
 
 using SeriesTest = GpioTest;
 
-TEST_F(SeriesTest, DeviceIdFamilyNamesTheSeries) {
-  const struct {
-    uint16_t id;
-    PchSeries series;
-  } cases[] = {
-      {0x9D80, kPchSeriesLp},          {0x9D9F, kPchSeriesLp},
-      {0x9DA0, kPchSeriesNotDetected}, {0x9D7F, kPchSeriesNotDetected},
-      {0xA300, kPchSeriesH},           {0xA31F, kPchSeriesH},
-      {0xA320, kPchSeriesNotDetected}, {0xFFFF, kPchSeriesNotDetected},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    Board().SetLpcDeviceId(c.id);
-    EXPECT_EQ(GetPchSeries(), c.series) << std::hex << c.id;
+std::string PchSeriesName(PchSeries series) {
+  switch (series) {
+    case kPchSeriesH:
+      return "H";
+    case kPchSeriesLp:
+      return "Lp";
+    case kPchSeriesNotDetected:
+      return "NotDetected";
+    default:
+      return sim::Hex(series, 2);
   }
 }
+
+struct PchSeriesCase {
+  uint16_t id;
+  PchSeries series;
+
+  std::string Name() const {
+    return PchSeriesName(series) + "_" + sim::Hex(id, 4);
+  }
+};
+
+void PrintTo(const PchSeriesCase &c, std::ostream *out) { *out << c.Name(); }
+
+class PchSeriesTest : public GpioTest,
+                      public ::testing::WithParamInterface<PchSeriesCase> {};
+
+TEST_P(PchSeriesTest, DeviceIdFamilyNamesTheSeries) {
+  const PchSeriesCase &c = GetParam();
+  Board().SetLpcDeviceId(c.id);
+  EXPECT_EQ(GetPchSeries(), c.series);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Series, PchSeriesTest,
+    ::testing::Values(PchSeriesCase{0x9D80, kPchSeriesLp},
+                      PchSeriesCase{0x9D9F, kPchSeriesLp},
+                      PchSeriesCase{0x9DA0, kPchSeriesNotDetected},
+                      PchSeriesCase{0x9D7F, kPchSeriesNotDetected},
+                      PchSeriesCase{0xA300, kPchSeriesH},
+                      PchSeriesCase{0xA31F, kPchSeriesH},
+                      PchSeriesCase{0xA320, kPchSeriesNotDetected},
+                      PchSeriesCase{0xFFFF, kPchSeriesNotDetected}),
+    [](const auto &info) { return info.param.Name(); });
 
 TEST_F(SeriesTest, DetectedSeriesIsReadOnce) {
   Board().SetLpcDeviceId(kHDeviceId);
@@ -41,23 +69,32 @@ TEST_F(SeriesTest, UndetectedSeriesIsDetectedAgainAtEachUse) {
   EXPECT_EQ(AccessCount(), 2u);
 }
 
-TEST_F(SeriesTest, GroupTableFollowsTheSeries) {
-  const struct {
-    uint16_t id;
-    const GpioGroupRecord *table;
-    UINT32 count;
-  } cases[] = {
-      {kHDeviceId, kGpioGroupsH, 17},
-      {kLpDeviceId, kGpioGroupsLp, 15},
-      {kUndetectedDeviceId, kGpioGroupsH, 17},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    Board().SetLpcDeviceId(c.id);
-    UINT32 count = 0;
-    EXPECT_EQ(GetGroupTable(&count), c.table) << std::hex << c.id;
-    EXPECT_EQ(count, c.count);
-  }
+struct GroupTableCase {
+  uint16_t id;
+  const GpioGroupRecord *table;
+  UINT32 count;
+};
+
+void PrintTo(const GroupTableCase &c, std::ostream *out) {
+  *out << DeviceIdName(c.id);
 }
+
+class GroupTableTest : public GpioTest,
+                       public ::testing::WithParamInterface<GroupTableCase> {};
+
+TEST_P(GroupTableTest, FollowsTheSeries) {
+  const GroupTableCase &c = GetParam();
+  Board().SetLpcDeviceId(c.id);
+  UINT32 count = 0;
+  EXPECT_EQ(GetGroupTable(&count), c.table);
+  EXPECT_EQ(count, c.count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Series, GroupTableTest,
+    ::testing::Values(GroupTableCase{kHDeviceId, kGpioGroupsH, 17},
+                      GroupTableCase{kLpDeviceId, kGpioGroupsLp, 15},
+                      GroupTableCase{kUndetectedDeviceId, kGpioGroupsH, 17}),
+    [](const auto &info) { return DeviceIdName(info.param.id); });
 
 }  // namespace

@@ -32,60 +32,75 @@ TEST_F(SidebandTest, RegistersAreWrittenInOrder) {
   EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0x00000101u);
 }
 
+struct SecondWaitCase {
+  const char *name;
+  uint32_t busyReads;
+  EFI_STATUS status;
+  UINT8 response;
+  Lines wait;  // the status reads after the start
+  uint64_t statusReads;
+};
+
+void PrintTo(const SecondWaitCase &c, std::ostream *out) { *out << c.name; }
+
+class SecondWaitTest : public GpioTest,
+                       public ::testing::WithParamInterface<SecondWaitCase> {};
+
 // The message stays busy for the P2SB's count of status reads and completes
 // on the read after them; at the driver's poll limit the second wait gives
 // up first, leaving the message under way and the lock register as it was.
-TEST_F(SidebandTest, SecondWaitReadsUntilTheMessageCompletes) {
-  constexpr uint32_t kLimit = facts::kSidebandPollLimit;
-  const struct {
-    uint32_t busyReads;
-    EFI_STATUS status;
-    UINT8 response;
-    Lines wait;  // the status reads after the start
-    uint64_t statusReads;
-  } cases[] = {
-      {0, EFI_SUCCESS, 0, {"read16 0xE00F90D8 = 0x1300"}, 1},
-      {1,
-       EFI_SUCCESS,
-       0,
-       {"read16 0xE00F90D8 = 0x1301", "read16 0xE00F90D8 = 0x1300"},
-       2},
-      {7,
-       EFI_SUCCESS,
-       0,
-       {"read16 0xE00F90D8 = 0x1301 x7", "read16 0xE00F90D8 = 0x1300"},
-       8},
-      {kLimit - 1,
-       EFI_SUCCESS,
-       0,
-       {"read16 0xE00F90D8 = 0x1301 x268435454", "read16 0xE00F90D8 = 0x1300"},
-       kLimit},
-      {kLimit,
-       EFI_TIMEOUT,
-       4,
-       {"read16 0xE00F90D8 = 0x1301 x268435455"},
-       kLimit},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    StartOn(kHDeviceId);
-    Board().SetP2sbBusyReads(c.busyReads);
-    UINT8 response = 9;
-    EXPECT_EQ(SendToLockTx(0x00000101, &response), c.status) << c.busyReads;
-    EXPECT_EQ(response, c.response) << c.busyReads;
-    const Lines lines = TraceLines();
-    ASSERT_GE(lines.size(), 10u);
-    EXPECT_EQ(lines[9], "write16 0xE00F90D8 = 0x1301") << c.busyReads;
-    EXPECT_EQ(Lines(lines.begin() + 10, lines.end()), c.wait) << c.busyReads;
-    ASSERT_EQ(Board().SidebandMessages().size(), 1u);
-    const sim::SidebandMessage &message = Board().SidebandMessages()[0];
-    EXPECT_EQ(message.statusReads, c.statusReads) << c.busyReads;
-    EXPECT_EQ(message.completion.has_value(), c.status == EFI_SUCCESS);
-    EXPECT_EQ(*Board().Peek(kHGppBLockTx),
-              c.status == EFI_SUCCESS ? 0x00000101u : 0u)
-        << c.busyReads;
-  }
+TEST_P(SecondWaitTest, ReadsUntilTheMessageCompletes) {
+  const SecondWaitCase &c = GetParam();
+  StartOn(kHDeviceId);
+  Board().SetP2sbBusyReads(c.busyReads);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(0x00000101, &response), c.status);
+  EXPECT_EQ(response, c.response);
+  const Lines lines = TraceLines();
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[9], "write16 0xE00F90D8 = 0x1301");
+  EXPECT_EQ(Lines(lines.begin() + 10, lines.end()), c.wait);
+  ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+  const sim::SidebandMessage &message = Board().SidebandMessages()[0];
+  EXPECT_EQ(message.statusReads, c.statusReads);
+  EXPECT_EQ(message.completion.has_value(), c.status == EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx),
+            c.status == EFI_SUCCESS ? 0x00000101u : 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Sideband, SecondWaitTest,
+    ::testing::Values(
+        SecondWaitCase{
+            "NeverBusy", 0, EFI_SUCCESS, 0, {"read16 0xE00F90D8 = 0x1300"}, 1},
+        SecondWaitCase{
+            "BusyForOneRead",
+            1,
+            EFI_SUCCESS,
+            0,
+            {"read16 0xE00F90D8 = 0x1301", "read16 0xE00F90D8 = 0x1300"},
+            2},
+        SecondWaitCase{
+            "BusyForSevenReads",
+            7,
+            EFI_SUCCESS,
+            0,
+            {"read16 0xE00F90D8 = 0x1301 x7", "read16 0xE00F90D8 = 0x1300"},
+            8},
+        SecondWaitCase{"BusyForOneReadLessThanThePollLimit",
+                       facts::kSidebandPollLimit - 1,
+                       EFI_SUCCESS,
+                       0,
+                       {"read16 0xE00F90D8 = 0x1301 x268435454",
+                        "read16 0xE00F90D8 = 0x1300"},
+                       facts::kSidebandPollLimit},
+        SecondWaitCase{"BusyForThePollLimit",
+                       facts::kSidebandPollLimit,
+                       EFI_TIMEOUT,
+                       4,
+                       {"read16 0xE00F90D8 = 0x1301 x268435455"},
+                       facts::kSidebandPollLimit}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // A message still under way when its wait gave up completes on a later
 // status read, here the first of the next message's first wait, which then
@@ -132,19 +147,25 @@ std::vector<uint32_t> WritesTo(uint64_t address) {
   return values;
 }
 
+class MessageOffsetTest : public GpioTest,
+                          public ::testing::WithParamInterface<UINT32> {};
+
 // Offset bits 15..0 go to the address register, 31..16 to the extended one.
-TEST_F(SidebandTest, MessageCarriesTheWholeOffset) {
-  for (UINT32 offset : {0x0000108CU, 0x0001F08CU, 0xFFFF0000U}) {
-    SetUp();
-    StartOn(kHDeviceId);
-    UINT32 data = 1;
-    UINT8 response = 9;
-    SendSidebandMessage(0x6E, offset, &data, &response, 0x13);
-    ASSERT_EQ(Board().SidebandMessages().size(), 1u);
-    EXPECT_EQ(Board().SidebandMessages()[0].offset, offset);
-    EXPECT_EQ(Board().SidebandMessages()[0].port, 0x6E);
-  }
+TEST_P(MessageOffsetTest, IsCarriedWhole) {
+  const UINT32 offset = GetParam();
+  StartOn(kHDeviceId);
+  UINT32 data = 1;
+  UINT8 response = 9;
+  SendSidebandMessage(0x6E, offset, &data, &response, 0x13);
+  ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+  EXPECT_EQ(Board().SidebandMessages()[0].offset, offset);
+  EXPECT_EQ(Board().SidebandMessages()[0].port, 0x6E);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sideband, MessageOffsetTest,
+                         ::testing::Values(0x0000108CU, 0x0001F08CU,
+                                           0xFFFF0000U),
+                         [](const auto &info) { return sim::Hex(info.param); });
 
 // The opcode write keeps status bits 6..0 as read and clears bit 7.
 TEST_F(SidebandTest, OpcodeWriteKeepsTheLowStatusBits) {
@@ -156,31 +177,47 @@ TEST_F(SidebandTest, OpcodeWriteKeepsTheLowStatusBits) {
   EXPECT_EQ(WritesTo(0xE00F90D8).front(), 0x1378u);
 }
 
-TEST_F(SidebandTest, OpcodeArgument) {
-  const struct {
-    INT32 opcode;
-    bool accepted;
-  } cases[] = {
-      {INT32_MIN, true}, {-1, true},    {0, true},    {1, true},
-      {2, false},        {3, false},    {4, true},    {7, true},
-      {8, false},        {0x12, false}, {0x13, true}, {0x14, false},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    StartOn(kHDeviceId);
-    UINT8 response = 9;
-    const EFI_STATUS status = SendToLockTx(1, &response, c.opcode);
-    if (c.accepted) {
-      EXPECT_EQ(status, EFI_SUCCESS) << c.opcode;
-      ASSERT_EQ(Board().SidebandMessages().size(), 1u);
-      EXPECT_EQ(Board().SidebandMessages()[0].opcode, 0x13);
-    } else {
-      EXPECT_EQ(status, EFI_INVALID_PARAMETER) << c.opcode;
-      EXPECT_EQ(response, 9);
-      EXPECT_EQ(AccessCount(), 0u);
-    }
+struct OpcodeCase {
+  INT32 opcode;
+  bool accepted;
+
+  std::string Name() const {
+    const int64_t value = opcode;
+    return std::string(accepted ? "Accepted_" : "Refused_") +
+           (value < 0 ? "Minus" + sim::Hex(-value, 2) : sim::Hex(value, 2));
+  }
+};
+
+void PrintTo(const OpcodeCase &c, std::ostream *out) { *out << c.Name(); }
+
+class OpcodeArgumentTest : public GpioTest,
+                           public ::testing::WithParamInterface<OpcodeCase> {};
+
+TEST_P(OpcodeArgumentTest, AcceptedSendsTheLockUpdateRefusedTouchesNothing) {
+  const OpcodeCase &c = GetParam();
+  StartOn(kHDeviceId);
+  UINT8 response = 9;
+  const EFI_STATUS status = SendToLockTx(1, &response, c.opcode);
+  if (c.accepted) {
+    EXPECT_EQ(status, EFI_SUCCESS);
+    ASSERT_EQ(Board().SidebandMessages().size(), 1u);
+    EXPECT_EQ(Board().SidebandMessages()[0].opcode, 0x13);
+  } else {
+    EXPECT_EQ(status, EFI_INVALID_PARAMETER);
+    EXPECT_EQ(response, 9);
+    EXPECT_EQ(AccessCount(), 0u);
   }
 }
+
+const OpcodeCase kOpcodeCases[] = {
+    {INT32_MIN, true}, {-1, true},    {0, true},    {1, true},
+    {2, false},        {3, false},    {4, true},    {7, true},
+    {8, false},        {0x12, false}, {0x13, true}, {0x14, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sideband, OpcodeArgumentTest,
+                         ::testing::ValuesIn(kOpcodeCases),
+                         [](const auto &info) { return info.param.Name(); });
 
 TEST_F(SidebandTest, AbsentP2sbFailsWithoutWaiting) {
   StartOn(kHDeviceId);
@@ -191,50 +228,74 @@ TEST_F(SidebandTest, AbsentP2sbFailsWithoutWaiting) {
   EXPECT_EQ(TraceLines(), Lines{"read16 0xE00F9000 = 0xFFFF"});
 }
 
+struct PollLimitCase {
+  const char *name;
+  sim::P2sbState state;
+  UINT8 response;
+  Lines sent;  // the trace before the wait that gave up
+  const char *lastLine;
+};
+
+void PrintTo(const PollLimitCase &c, std::ostream *out) { *out << c.name; }
+
+class PollLimitTest : public GpioTest,
+                      public ::testing::WithParamInterface<PollLimitCase> {};
+
 // Each wait gives up after 0x0FFFFFFF status reads: the first leaves the
 // response alone, the second leaves the 4 it preset.
-TEST_F(SidebandTest, EachWaitEndsAtThePollLimit) {
-  const struct {
-    sim::P2sbState state;
-    UINT8 response;
-    const char *lastLine;
-  } cases[] = {
-      {sim::P2sbState::Stuck, 9, "read16 0xE00F90D8 = 0x0001 x268435455"},
-      {sim::P2sbState::HangsOnMessage, 4,
-       "read16 0xE00F90D8 = 0x1301 x268435455"},
-  };
-  for (const auto &c : cases) {
-    SetUp();
-    StartOn(kHDeviceId);
-    Board().SetP2sbState(c.state);
-    UINT8 response = 9;
-    EXPECT_EQ(SendToLockTx(1, &response), EFI_TIMEOUT);
-    EXPECT_EQ(response, c.response);
-    EXPECT_EQ(TraceLines().back(), c.lastLine);
-    EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
-  }
-  // The hung message was sent in full before the second wait ran out.
-  EXPECT_EQ(
-      TraceLines(),
-      (Lines{"read16 0xE00F9000 = 0x8086", "read16 0xE00F90D8 = 0x0000",
+TEST_P(PollLimitTest, EndsTheWait) {
+  const PollLimitCase &c = GetParam();
+  StartOn(kHDeviceId);
+  Board().SetP2sbState(c.state);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(1, &response), EFI_TIMEOUT);
+  EXPECT_EQ(response, c.response);
+  const Lines lines = TraceLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), c.lastLine);
+  EXPECT_EQ(Lines(lines.begin(), lines.end() - 1), c.sent);
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sideband, PollLimitTest,
+    ::testing::Values(
+        PollLimitCase{"FirstWaitOnAStuckP2sb",
+                      sim::P2sbState::Stuck,
+                      9,
+                      {"read16 0xE00F9000 = 0x8086"},
+                      "read16 0xE00F90D8 = 0x0001 x268435455"},
+        // The hung message is sent in full before the second wait runs out.
+        PollLimitCase{
+            "SecondWaitOnAHungMessage",
+            sim::P2sbState::HangsOnMessage,
+            4,
+            {"read16 0xE00F9000 = 0x8086", "read16 0xE00F90D8 = 0x0000",
              "write32 0xE00F90D0 = 0x6E00008C",
              "write32 0xE00F90DC = 0x00000000", "read16 0xE00F90D8 = 0x0000",
              "write16 0xE00F90D8 = 0x1300", "write16 0xE00F90DA = 0xF000",
              "write32 0xE00F90D4 = 0x00000001", "read16 0xE00F90D8 = 0x1300",
-             "write16 0xE00F90D8 = 0x1301",
-             "read16 0xE00F90D8 = 0x1301 x268435455"}));
+             "write16 0xE00F90D8 = 0x1301"},
+            "read16 0xE00F90D8 = 0x1301 x268435455"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class CompletionStatusTest : public GpioTest,
+                             public ::testing::WithParamInterface<uint8_t> {};
+
+TEST_P(CompletionStatusTest, IsTheResponse) {
+  const uint8_t completion = GetParam();
+  StartOn(kHDeviceId);
+  Board().SetP2sbState(sim::P2sbState::CompletesWithError, completion);
+  UINT8 response = 9;
+  EXPECT_EQ(SendToLockTx(1, &response), EFI_DEVICE_ERROR);
+  EXPECT_EQ(response, completion);
+  EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
 }
 
-TEST_F(SidebandTest, CompletionStatusIsTheResponse) {
-  for (uint8_t completion : {1, 2, 3}) {
-    SetUp();
-    StartOn(kHDeviceId);
-    Board().SetP2sbState(sim::P2sbState::CompletesWithError, completion);
-    UINT8 response = 9;
-    EXPECT_EQ(SendToLockTx(1, &response), EFI_DEVICE_ERROR);
-    EXPECT_EQ(response, completion);
-    EXPECT_EQ(*Board().Peek(kHGppBLockTx), 0u);
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Sideband, CompletionStatusTest,
+                         ::testing::Values<uint8_t>(1, 2, 3),
+                         [](const auto &info) {
+                           return "Status" + std::to_string(info.param);
+                         });
 
 }  // namespace
