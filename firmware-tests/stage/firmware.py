@@ -16,8 +16,10 @@ BUILT = REPO / "build" / "efi"
 # OVMF's code images with the driver's and the companion's files in the DXE
 # volume, under OVMF's own file names (firmware-tests/CMakeLists.txt).
 FIRMWARE_IMAGES = BUILT / "firmware-images"
-# OvmfPkgX64 built from source with the package (make platform).
+# OvmfPkgX64 built from source with the package (make platform), and the
+# file its debug console is kept in beside a boot's logs.
 PLATFORM_BUILT = REPO / "build" / "platform"
+DEBUG_LOG = "debug.log"
 
 DRIVER = "BoardConfigDxe.efi"
 COMPANION = "BoardStageCompanion.efi"
@@ -253,7 +255,6 @@ class PlatformBuild:
                 "-global", "isa-debugcon.iobase=0x402"]
 
 
-DEBUG_LOG = "debug.log"
 FIRMWARES = {firmware.name: firmware for firmware in (DebianOvmf(), PlatformBuild())}
 DEBIAN_OVMF = FIRMWARES["debian-ovmf"]
 

@@ -28,7 +28,7 @@
 STATIC
 VOID
 ReportPort (
-  IN UINTN        Port,
+  IN UINT32       Port,
   IN CONST UINT8  *List
   )
 {
