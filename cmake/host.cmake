@@ -7,8 +7,8 @@ target_include_directories(boardcfg_firmware PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_options(boardcfg_firmware PRIVATE ${FIRMWARE_COMPILE_OPTIONS})
 
 add_subdirectory(sim)
-# On the host the register seam is served by the chipset model.
-target_link_libraries(boardcfg_firmware PUBLIC boardcfg_chipset_model)
+# On the host the register seam is served by the simulated board's chipset.
+target_link_libraries(boardcfg_firmware PUBLIC boardcfg_simulated_board)
 
 add_subdirectory(tools)
 add_subdirectory(fuzz)

@@ -21,12 +21,9 @@
 #include "fuzz/input_decoder.h"
 #include "sim/board/invariants.h"
 #include "sim/board/simulated_boot.h"
-#include "sim/chipset/chipset_model.h"
-#include "sim/firmware/firmware_model.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_json.h"
-#include "sim/services/service_doubles.h"
 
 namespace {
 
@@ -83,31 +80,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (describe) {
     PrintScenario(setup);
   }
-  {
-    sim::SimulatedBoot boot(setup);
-    boot.Play();
-    // The firmware model's violations are among the broken invariants.
-    const std::vector<std::string> findings = sim::CheckInvariants(
-        boot, setup.hostileReads ? sim::HardwareReads::Hostile
-                                 : sim::HardwareReads::Modelled);
-    if (!describe && !findings.empty()) {
-      PrintScenario(setup);
-    }
-    if (describe || !findings.empty()) {
-      PrintOutcome(boot);
-    }
-    for (const std::string &finding : findings) {
-      std::fprintf(stderr, "FINDING: %s\n", finding.c_str());
-    }
-    if (!findings.empty()) {
-      std::abort();
-    }
+  // The boot owns its board: a run frees all it allocates as it returns, so
+  // libFuzzer need not run it again to look for a leak.
+  sim::SimulatedBoot boot(setup);
+  boot.Play();
+  // The firmware model's violations are among the broken invariants.
+  const std::vector<std::string> findings = sim::CheckInvariants(
+      boot, setup.hostileReads ? sim::HardwareReads::Hostile
+                               : sim::HardwareReads::Modelled);
+  if (!describe && !findings.empty()) {
+    PrintScenario(setup);
   }
-  // No models left, so that every run frees as much as it allocates and
-  // libFuzzer need not run it again to look for a leak; the next boot
-  // builds its own.
-  sim::FreeFirmware();
-  sim::FreeChipset();
-  sim::FreeServices();
+  if (describe || !findings.empty()) {
+    PrintOutcome(boot);
+  }
+  for (const std::string &finding : findings) {
+    std::fprintf(stderr, "FINDING: %s\n", finding.c_str());
+  }
+  if (!findings.empty()) {
+    std::abort();
+  }
   return 0;
 }

@@ -18,9 +18,9 @@ constexpr uint16_t kH = 0xA305;
 constexpr uint16_t kLp = 0x9D84;
 constexpr uint16_t kUndetected = 0x1234;
 
-void FailNextLookup() {
-  sim::Firmware().Calls().FailCall("LocateProtocol", EFI_NOT_FOUND,
-                                   CountCalls("LocateProtocol") + 1);
+void FailNextLookup(SimulatedBoot &boot) {
+  boot.Board().Firmware().Calls().FailCall(
+      "LocateProtocol", EFI_NOT_FOUND, CountCalls(boot, "LocateProtocol") + 1);
 }
 
 struct RiserCase {
@@ -55,13 +55,14 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
   }
   std::vector<uint16_t> deleted;
   for (const auto &call :
-       sim::Firmware().Calls().To("SmbiosRecordService.DeleteRecord")) {
+       boot.Board().Firmware().Calls().To("SmbiosRecordService.DeleteRecord")) {
     deleted.push_back(static_cast<uint16_t>(call.args[0]));
   }
   EXPECT_EQ(deleted, expectedHandles);
   EXPECT_EQ(boot.SlotRecordsLeft().size(), 1U);
 
-  const auto &replacements = sim::Services().setupStrings.Replacements();
+  const auto &replacements =
+      boot.Board().Services().setupStrings.Replacements();
   if (c.model == nullptr) {
     EXPECT_TRUE(replacements.empty());
   } else {
@@ -74,7 +75,7 @@ TEST_P(RiserActionsTest, PrunesSlotsAndRelabelsSetupForTheFittedRiser) {
     EXPECT_EQ(replacements[1].text,
               "Enable or Disable " + model + " OPROM option.");
   }
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 0U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 0U);
   ExpectSoundBoot(boot);
   // The straps as the driver reads them on this board, once more.
   EXPECT_EQ(ReadRiserId(), c.riser);
@@ -118,36 +119,36 @@ TEST(SlotRecords, FewerRecordsSkipTheMissingInstance) {
   setup.slotRecords = 2;
   SimulatedBoot boot(setup);
   boot.Play();
-  const auto reads =
-      sim::Firmware().Calls().To("SmbiosRecordService.ReadRecordByType");
+  const auto reads = boot.Board().Firmware().Calls().To(
+      "SmbiosRecordService.ReadRecordByType");
   ASSERT_EQ(reads.size(), 2U);
   EXPECT_EQ(reads[0].args[1], 3U);
   EXPECT_EQ(reads[0].status, EFI_NOT_FOUND);
   EXPECT_EQ(reads[1].args[1], 1U);
   EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
-  EXPECT_EQ(CountCalls("FreePool"), 1U);
-  EXPECT_EQ(sim::Firmware().Memory().PoolBuffersHandedOut(), 1U);
+  EXPECT_EQ(CountCalls(boot, "FreePool"), 1U);
+  EXPECT_EQ(boot.Board().Firmware().Memory().PoolBuffersHandedOut(), 1U);
   ExpectSoundBoot(boot);
 }
 
 TEST(SlotRecords, EveryReadBufferIsFreedOnceAndOtherTypesSurvive) {
   SimulatedBoot boot(BoardSetup{});
-  const size_t otherRecords =
-      sim::Services().smbios.Table().size() - boot.OriginalSlotHandles().size();
+  const size_t otherRecords = boot.Board().Services().smbios.Table().size() -
+                              boot.OriginalSlotHandles().size();
   boot.Play();
-  EXPECT_EQ(sim::Firmware().Memory().PoolBuffersHandedOut(), 2U);
-  EXPECT_EQ(CountCalls("FreePool"), 2U);
-  EXPECT_EQ(sim::Services().smbios.Table().size(), otherRecords + 1);
+  EXPECT_EQ(boot.Board().Firmware().Memory().PoolBuffersHandedOut(), 2U);
+  EXPECT_EQ(CountCalls(boot, "FreePool"), 2U);
+  EXPECT_EQ(boot.Board().Services().smbios.Table().size(), otherRecords + 1);
   ExpectSoundBoot(boot);
 }
 
 TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
   SimulatedBoot boot(BoardSetup{});
-  sim::Services().smbios.SetReadSucceedsWithoutBuffer(true);
+  boot.Board().Services().smbios.SetReadSucceedsWithoutBuffer(true);
   boot.Play();
-  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 2U);
-  EXPECT_EQ(CountCalls("SmbiosRecordService.DeleteRecord"), 0U);
-  EXPECT_EQ(CountCalls("FreePool"), 0U);
+  EXPECT_EQ(CountCalls(boot, "SmbiosRecordService.ReadRecordByType"), 2U);
+  EXPECT_EQ(CountCalls(boot, "SmbiosRecordService.DeleteRecord"), 0U);
+  EXPECT_EQ(CountCalls(boot, "FreePool"), 0U);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
   ExpectSoundBoot(boot);
 }
@@ -155,29 +156,29 @@ TEST(SlotRecords, ReadThatSucceedsWithoutABufferDeletesNothing) {
 TEST(SlotRecords, ServiceThatVanishesBeforeTheLookupIsSkipped) {
   SimulatedBoot boot(BoardSetup{});
   boot.RunEntry();
-  FailNextLookup();
+  FailNextLookup(boot);
   boot.Install(OutsideService::Smbios);
   // The second deletion is still attempted after the first lookup failed.
-  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 1U);
+  EXPECT_EQ(CountCalls(boot, "SmbiosRecordService.ReadRecordByType"), 1U);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{2, 3}));
   // A reinstallation does not prune again: the event was closed first.
   boot.Install(OutsideService::Smbios);
-  EXPECT_EQ(CountCalls("SmbiosRecordService.ReadRecordByType"), 1U);
+  EXPECT_EQ(CountCalls(boot, "SmbiosRecordService.ReadRecordByType"), 1U);
   ExpectSoundBoot(boot);
 }
 
 TEST(SetupStrings, FailedLookupWaitsForTheNextInstallation) {
   SimulatedBoot boot(BoardSetup{});
   boot.RunEntry();
-  FailNextLookup();
+  FailNextLookup(boot);
   boot.Install(OutsideService::SetupStrings);
-  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 3U);
+  EXPECT_TRUE(boot.Board().Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 3U);
 
   boot.Install(OutsideService::SetupStrings);
   boot.Install(OutsideService::SetupStrings);
-  EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
+  EXPECT_EQ(boot.Board().Services().setupStrings.Replacements().size(), 2U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 
@@ -187,9 +188,10 @@ TEST(SetupStrings, NoRiserClosesTheEventAndReplacesNothing) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   boot.Install(OutsideService::SetupStrings);
-  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
-  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
-  EXPECT_EQ(sim::Services().setupStrings.Strings().at(0x1A52), "Riser OPROM");
+  EXPECT_EQ(CountCalls(boot, "CloseEvent"), 1U);
+  EXPECT_TRUE(boot.Board().Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(boot.Board().Services().setupStrings.Strings().at(0x1A52),
+            "Riser OPROM");
 }
 
 // Each notification closes its event before it reads the straps, so that a
@@ -199,10 +201,10 @@ TEST(Services, EventIsClosedBeforeTheStrapsAreRead) {
        {OutsideService::SetupStrings, OutsideService::Smbios}) {
     SimulatedBoot boot(BoardSetup{});
     boot.RunEntry();
-    sim::Chipset().Trace().Clear();
+    boot.Board().Chipset().Trace().Clear();
     boot.Install(service);
-    const auto closes = sim::Firmware().Calls().To("CloseEvent");
-    const auto &accesses = sim::Chipset().Trace().Entries();
+    const auto closes = boot.Board().Firmware().Calls().To("CloseEvent");
+    const auto &accesses = boot.Board().Chipset().Trace().Entries();
     ASSERT_EQ(closes.size(), 1U);
     ASSERT_FALSE(accesses.empty());
     EXPECT_LT(closes[0].sequence, accesses.front().sequence);
@@ -217,8 +219,9 @@ TEST(Services, InstalledBeforeTheEntryNeverPrunesOrRelabels) {
   SimulatedBoot boot(setup);
   boot.Play();
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
-  EXPECT_TRUE(sim::Services().setupStrings.Replacements().empty());
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);  // never signalled
+  EXPECT_TRUE(boot.Board().Services().setupStrings.Replacements().empty());
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(),
+            2U);  // never signalled
 }
 
 TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
@@ -233,9 +236,9 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
     SimulatedBoot boot(setup);
     boot.Play();
     EXPECT_EQ(boot.SlotRecordsLeft(), std::vector<unsigned>{2});
-    EXPECT_EQ(sim::Services().setupStrings.Replacements().size(), 2U);
+    EXPECT_EQ(boot.Board().Services().setupStrings.Replacements().size(), 2U);
     EXPECT_EQ(boot.LastAnswer().status, EFI_SUCCESS);
-    EXPECT_EQ(sim::Firmware().Events().OpenCount(), 0U);
+    EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 0U);
     ExpectSoundBoot(boot);
   }
 }
@@ -245,14 +248,15 @@ TEST(Services, InstallationOrderDoesNotChangeTheOutcome) {
 TEST(Services, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
   SimulatedBoot boot(BoardSetup{});
   ASSERT_EQ(boot.RunEntry(), EFI_SUCCESS);
-  const size_t openAtEntry = sim::Firmware().Events().OpenCount();
-  sim::Chipset().Trace().Clear();
-  ASSERT_EQ(EFI_SUCCESS, sim::Firmware().Protocols().Install(
+  const size_t openAtEntry = boot.Board().Firmware().Events().OpenCount();
+  boot.Board().Chipset().Trace().Clear();
+  ASSERT_EQ(EFI_SUCCESS, boot.Board().Firmware().Protocols().Install(
                              kSetupStringServiceGuid, nullptr));
-  EXPECT_EQ(CountCalls("LocateProtocol"), 2U);  // SMM base, then the service
-  EXPECT_EQ(CountCalls("CloseEvent"), 0U);
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), openAtEntry);
-  EXPECT_TRUE(sim::Chipset().Trace().Entries().empty());
+  EXPECT_EQ(CountCalls(boot, "LocateProtocol"),
+            2U);  // SMM base, then the service
+  EXPECT_EQ(CountCalls(boot, "CloseEvent"), 0U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), openAtEntry);
+  EXPECT_TRUE(boot.Board().Chipset().Trace().Entries().empty());
 }
 
 // The event is closed first; then each of the two deletions locates the
@@ -260,13 +264,13 @@ TEST(Services, ASetupStringServiceWithANullInterfaceKeepsItsEvent) {
 TEST(Services, AnSmbiosServiceWithANullInterfaceIsNeverCalled) {
   SimulatedBoot boot(BoardSetup{});
   ASSERT_EQ(boot.RunEntry(), EFI_SUCCESS);
-  const size_t openAtEntry = sim::Firmware().Events().OpenCount();
-  ASSERT_EQ(EFI_SUCCESS, sim::Firmware().Protocols().Install(
+  const size_t openAtEntry = boot.Board().Firmware().Events().OpenCount();
+  ASSERT_EQ(EFI_SUCCESS, boot.Board().Firmware().Protocols().Install(
                              kSmbiosRecordServiceGuid, nullptr));
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), openAtEntry - 1);
-  EXPECT_EQ(CountCalls("LocateProtocol"), 3U);  // SMM base, then two
-  EXPECT_EQ(CountCalls("FreePool"), 0U);
-  EXPECT_EQ(sim::Firmware().Memory().OutstandingPoolBuffers(), 0U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), openAtEntry - 1);
+  EXPECT_EQ(CountCalls(boot, "LocateProtocol"), 3U);  // SMM base, then two
+  EXPECT_EQ(CountCalls(boot, "FreePool"), 0U);
+  EXPECT_EQ(boot.Board().Firmware().Memory().OutstandingPoolBuffers(), 0U);
 }
 
 TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
@@ -277,7 +281,7 @@ TEST(Services, NoneInstalledLeavesNothingCalledThroughNull) {
   EXPECT_EQ(boot.EntryStatus(), EFI_SUCCESS);
   EXPECT_EQ(boot.LastAnswer().status, EFI_NOT_FOUND);
   EXPECT_EQ(boot.SlotRecordsLeft(), (std::vector<unsigned>{1, 2, 3}));
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 

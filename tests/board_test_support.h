@@ -11,13 +11,11 @@
 
 #include "sim/board/invariants.h"
 #include "sim/board/simulated_boot.h"
-#include "sim/chipset/chipset_model.h"
-#include "sim/firmware/firmware_model.h"
-#include "sim/services/service_doubles.h"
 
-inline size_t CountAccesses(sim::AccessOp op, uint64_t address) {
+inline size_t CountAccesses(const sim::SimulatedBoot &boot, sim::AccessOp op,
+                            uint64_t address) {
   size_t count = 0;
-  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+  for (const sim::Access &access : boot.Board().Chipset().Trace().Entries()) {
     if (access.op == op && access.address == address) {
       count += access.count;
     }
@@ -25,8 +23,9 @@ inline size_t CountAccesses(sim::AccessOp op, uint64_t address) {
   return count;
 }
 
-inline size_t CountCalls(const std::string &service) {
-  return sim::Firmware().Calls().To(service).size();
+inline size_t CountCalls(const sim::SimulatedBoot &boot,
+                         const std::string &service) {
+  return boot.Board().Firmware().Calls().To(service).size();
 }
 
 // What every boot must leave behind, whatever the board.
@@ -34,7 +33,7 @@ inline void ExpectSoundBoot(const sim::SimulatedBoot &boot) {
   for (const std::string &broken : sim::CheckInvariants(boot)) {
     ADD_FAILURE() << broken;
   }
-  EXPECT_EQ(sim::Firmware().Memory().OutstandingPoolBuffers(), 0U);
+  EXPECT_EQ(boot.Board().Firmware().Memory().OutstandingPoolBuffers(), 0U);
 }
 
 #endif

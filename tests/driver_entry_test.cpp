@@ -20,7 +20,7 @@ class DriverEntryTest : public ModelTest {
     return DriverEntry(firmware().ImageHandle(), firmware().SystemTable());
   }
 
-  std::vector<std::string> DriverCallNames() const {
+  std::vector<std::string> DriverCallNames() {
     std::vector<std::string> names;
     for (const sim::ServiceCall &call : firmware().Calls().All()) {
       if (call.caller == sim::Caller::Driver) {
@@ -31,9 +31,8 @@ class DriverEntryTest : public ModelTest {
   }
 
   // The nth call of the service, or an empty record and a failure.
-  static sim::ServiceCall Call(const std::string &service, size_t nth = 0) {
-    const std::vector<sim::ServiceCall> calls =
-        sim::Firmware().Calls().To(service);
+  sim::ServiceCall Call(const std::string &service, size_t nth = 0) {
+    const std::vector<sim::ServiceCall> calls = firmware().Calls().To(service);
     if (calls.size() <= nth) {
       ADD_FAILURE() << service << " was called " << calls.size()
                     << " times, not " << nth + 1;
@@ -42,8 +41,8 @@ class DriverEntryTest : public ModelTest {
     return calls[nth];
   }
 
-  static bool BoardServiceInstalled() {
-    return !sim::Firmware()
+  bool BoardServiceInstalled() {
+    return !firmware()
                 .Protocols()
                 .HandlesWith(kBoardServiceProtocolGuid)
                 .empty();
@@ -93,7 +92,7 @@ TEST_F(DriverEntryTest, MakesItsCallsInOrderWithTheirArguments) {
   }
   EXPECT_EQ(firmware().Events().OpenCount(), 3U);
   EXPECT_TRUE(BoardServiceInstalled());
-  EXPECT_EQ(sim::Chipset().Trace().AccessCount(), 0U);
+  EXPECT_EQ(chipset().Trace().AccessCount(), 0U);
 }
 
 TEST_F(DriverEntryTest, AsksInSmmWithTheInterfaceFirst) {
@@ -325,7 +324,7 @@ TEST_F(DriverEntryTest, ServiceInstalledAfterTheEntryRunsItsNotification) {
   ASSERT_EQ(EFI_SUCCESS, RunEntry());
   const size_t before = firmware().Calls().All().size();
   firmware().Protocols().Install(kSmbiosRecordServiceGuid,
-                                 sim::Services().smbios.Interface());
+                                 services().smbios.Interface());
   ASSERT_GT(firmware().Calls().All().size(), before + 1);
   EXPECT_EQ(firmware().Calls().All()[before + 1].service, "CloseEvent");
   EXPECT_EQ(firmware().Events().OpenCount(), 2U);

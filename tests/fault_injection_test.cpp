@@ -49,7 +49,7 @@ std::vector<CallSite> CallSitesOfAFullBoot() {
                                            "PciLocationService.LookupBridge"};
   std::map<std::string, unsigned> seen;
   std::vector<CallSite> sites;
-  for (const sim::ServiceCall &call : sim::Firmware().Calls().All()) {
+  for (const sim::ServiceCall &call : boot.Board().Firmware().Calls().All()) {
     if (call.caller == sim::Caller::Driver && !voidCalls.count(call.service)) {
       sites.push_back({call.service, ++seen[call.service]});
     }
@@ -138,7 +138,8 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
     for (EFI_STATUS status : statuses) {
       SCOPED_TRACE(site.Label() + " -> " + sim::FormatStatus(status));
       SimulatedBoot boot(FaultBoard());
-      sim::Firmware().Calls().FailCall(site.service, status, site.occurrence);
+      boot.Board().Firmware().Calls().FailCall(site.service, status,
+                                               site.occurrence);
       boot.Play();
       ++runs;
 
@@ -148,11 +149,12 @@ TEST(FaultInjection, EveryCallSiteFailingLeavesASoundBoot) {
       const Outcome expected = Expected(site.Label(), EFI_ERROR(status));
       EXPECT_EQ(boot.EntryStatus(), expected.entry.value_or(status));
       EXPECT_EQ(boot.SlotRecordsLeft(), expected.slotsLeft);
-      EXPECT_EQ(CountCalls("SetupStringService.ReplaceString"),
+      EXPECT_EQ(CountCalls(boot, "SetupStringService.ReplaceString"),
                 expected.replaceCalls);
       EXPECT_EQ((boot.GppB0Now().dw0 & 1) == 0, expected.gppB0Driven);
       EXPECT_EQ(boot.LastAnswer().status, expected.lan);
-      EXPECT_EQ(sim::Firmware()
+      EXPECT_EQ(boot.Board()
+                    .Firmware()
                     .Protocols()
                     .HandlesWith(kBoardServiceProtocolGuid)
                     .empty(),

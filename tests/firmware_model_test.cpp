@@ -18,12 +18,13 @@ VOID EFIAPI RecordNotify(EFI_EVENT, VOID *context) {
   ran.push_back(static_cast<const char *>(context));
 }
 
-// Installs a protocol from inside a notify function at TPL_CALLBACK.
-VOID EFIAPI InstallFromNotify(EFI_EVENT, VOID *) {
+// Installs a protocol from inside a notify function at TPL_CALLBACK, through
+// the boot services its context points to.
+VOID EFIAPI InstallFromNotify(EFI_EVENT, VOID *context) {
   ran.push_back("installer");
   static int instance;
   EFI_HANDLE handle = nullptr;
-  sim::Firmware().BootServices()->InstallProtocolInterface(
+  static_cast<EFI_BOOT_SERVICES *>(context)->InstallProtocolInterface(
       &handle, GuidArg(kSomeProtocol), EFI_NATIVE_INTERFACE, &instance);
   ran.push_back("installer done");
 }
@@ -70,7 +71,7 @@ TEST_F(FirmwareModelTest, NotifyNeverRunsInsideACallbackAtItsOwnPriority) {
   NotifyOnInstall("watcher");
   EFI_EVENT installer = nullptr;
   boot()->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, InstallFromNotify,
-                      nullptr, &installer);
+                      boot(), &installer);
   boot()->SignalEvent(installer);
   EXPECT_EQ(ran, (std::vector<std::string>{"installer", "installer done",
                                            "watcher"}));

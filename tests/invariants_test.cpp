@@ -112,27 +112,28 @@ TEST_F(InvariantsTest, ProbeThatForgetsItsRestoreIsReportedAtTheNextProbe) {
 TEST_F(InvariantsTest, RecordBufferNeverFreedIsReported) {
   VOID *buffer = nullptr;
   UINT16 value = 0;
-  sim::Services().smbios.Interface()->ReadRecordByType(9, 1, &buffer, &value);
+  boot_.Board().Services().smbios.Interface()->ReadRecordByType(9, 1, &buffer,
+                                                                &value);
   EXPECT_TRUE(Reports(boot_, "freed 0 times"));
-  sim::Firmware().Memory().FreePool(buffer);
+  boot_.Board().Firmware().Memory().FreePool(buffer);
 }
 
 TEST_F(InvariantsTest, NotifyThatKeepsItsEventOpenIsReported) {
   EFI_EVENT event = nullptr;
-  sim::Firmware().BootServices()->CreateEvent(
+  boot_.Board().Firmware().BootServices()->CreateEvent(
       EVT_NOTIFY_SIGNAL, TPL_CALLBACK, KeepsItsEventOpen, nullptr, &event);
-  sim::Firmware().BootServices()->SignalEvent(event);
+  boot_.Board().Firmware().BootServices()->SignalEvent(event);
   EXPECT_TRUE(Reports(boot_, "left its event open"));
 }
 
 TEST(Invariants, HooksLeftAfterAnErrorEntryAreReported) {
   SimulatedBoot boot(BoardSetup{});
-  sim::Firmware().Calls().FailCall("RegisterProtocolNotify",
-                                   EFI_OUT_OF_RESOURCES, 2);
+  boot.Board().Firmware().Calls().FailCall("RegisterProtocolNotify",
+                                           EFI_OUT_OF_RESOURCES, 2);
   boot.RunEntry();
   EXPECT_TRUE(sim::CheckInvariants(boot).empty());
-  sim::Firmware().Protocols().Install(kBoardServiceProtocolGuid,
-                                      &BoardServiceProtocol);
+  boot.Board().Firmware().Protocols().Install(kBoardServiceProtocolGuid,
+                                              &BoardServiceProtocol);
   EXPECT_TRUE(Reports(boot, "still installed after an error entry"));
 }
 

@@ -1,28 +1,24 @@
-// Every test starts from a freshly loaded image on a new firmware and board.
+// Every test starts from a freshly loaded image on a board of its own.
 #ifndef BOARDCFG_TESTS_MODEL_FIXTURE_H
 #define BOARDCFG_TESTS_MODEL_FIXTURE_H
 
 #include <gtest/gtest.h>
 
-#include "sim/chipset/chipset_model.h"
-#include "sim/driver_state.h"
-#include "sim/firmware/firmware_model.h"
-#include "sim/services/service_doubles.h"
+#include "sim/board/simulated_board.h"
 
 class ModelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    sim::ResetFirmware();
-    sim::ResetChipset();
-    sim::ResetServices();
-    sim::ResetDriverState();
-  }
   void TearDown() override {
     EXPECT_TRUE(firmware().Calls().Violations().empty())
         << "first: " << firmware().Calls().Violations().front();
   }
-  static sim::FirmwareModel &firmware() { return sim::Firmware(); }
-  static EFI_BOOT_SERVICES *boot() { return sim::Firmware().BootServices(); }
+  sim::FirmwareModel &firmware() { return board_.Firmware(); }
+  sim::ChipsetModel &chipset() { return board_.Chipset(); }
+  sim::ServiceDoubles &services() { return board_.Services(); }
+  EFI_BOOT_SERVICES *boot() { return board_.Firmware().BootServices(); }
+
+ private:
+  sim::SimulatedBoard board_;
 };
 
 template <typename T>

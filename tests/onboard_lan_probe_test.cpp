@@ -35,12 +35,12 @@ class AppendI210MacTest : public ::testing::Test {
     setup.lan = {kind, DeviceKind::None};
     setup.macs = {kMac, kMac};
     boot_.emplace(setup);
-    ServiceGlobals.BootServices = sim::Firmware().BootServices();
+    ServiceGlobals.BootServices = boot_->Board().Firmware().BootServices();
     if (kind != DeviceKind::None) {
-      sim::Chipset().OverrideRegister(kBar0, kPort.bar0 | 0xC);
+      boot_->Board().Chipset().OverrideRegister(kBar0, kPort.bar0 | 0xC);
     }
-    sim::Chipset().OverrideRegister(kCommand, 0x02, 8);
-    sim::Chipset().Trace().Clear();
+    boot_->Board().Chipset().OverrideRegister(kCommand, 0x02, 8);
+    boot_->Board().Chipset().Trace().Clear();
     list_.fill(kCanary);
     list_[0] = count;
     return AppendI210Mac(kDevice, list_.data());
@@ -64,8 +64,8 @@ TEST_F(AppendI210MacTest, NoDeviceOrAnotherDeviceLeavesTheListAlone) {
     untouched.fill(kCanary);
     untouched[0] = 1;
     EXPECT_EQ(list_, untouched);
-    EXPECT_EQ(ChipsetTraceLines(), c.trace);
-    EXPECT_TRUE(sim::Firmware().Calls().To("CopyMem").empty());
+    EXPECT_EQ(ChipsetTraceLines(boot_->Board().Chipset()), c.trace);
+    EXPECT_TRUE(boot_->Board().Firmware().Calls().To("CopyMem").empty());
   }
 }
 
@@ -91,8 +91,8 @@ TEST_F(AppendI210MacTest, AnI210IsAppendedAfterTheListedAddresses) {
       trace.push_back(TraceLine(AccessOp::Read, 8, receive + i, kMac[i]));
     }
     trace.push_back(TraceLine(AccessOp::Write, 8, kCommand, 0x02));
-    EXPECT_EQ(ChipsetTraceLines(), trace);
-    const auto copies = sim::Firmware().Calls().To("CopyMem");
+    EXPECT_EQ(ChipsetTraceLines(boot_->Board().Chipset()), trace);
+    const auto copies = boot_->Board().Firmware().Calls().To("CopyMem");
     ASSERT_EQ(copies.size(), 1U);
     EXPECT_EQ(copies[0].args,
               (std::vector<uint64_t>{Address(list_.data() + 1 + 6 * count),

@@ -79,12 +79,12 @@ TEST(OnboardLan, CommandRegisterEndsAsItBegan) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
-  const auto before = sim::Chipset().Peek(command);
+  const auto before = boot.Board().Chipset().Peek(command);
   boot.AskBoardService();
-  EXPECT_EQ(sim::Chipset().Peek(command), before);
+  EXPECT_EQ(boot.Board().Chipset().Peek(command), before);
   // Decoding was on while the address was copied out.
   size_t enables = 0;
-  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+  for (const sim::Access &access : boot.Board().Chipset().Trace().Entries()) {
     enables += access.op == sim::AccessOp::Write && access.address == command &&
                access.value == 0x07;
   }
@@ -100,7 +100,7 @@ TEST(OnboardLan, WithoutTheLocationServiceReportsNotFoundAndProbesNothing) {
   EXPECT_EQ(answer.status, EFI_NOT_FOUND);
   EXPECT_EQ(answer.first, First(false));
   EXPECT_EQ(answer.second, Second(false));
-  EXPECT_EQ(sim::Chipset().Trace().AccessCount(), 0U);
+  EXPECT_EQ(boot.Board().Chipset().Trace().AccessCount(), 0U);
   EXPECT_EQ(PciLocationCache, nullptr);
 
   // Looked up again once the service has appeared.
@@ -113,12 +113,12 @@ TEST(OnboardLan, FoundServiceIsCachedForLaterCalls) {
   SimulatedBoot boot(BoardSetup{});
   boot.RunEntry();
   boot.Install(sim::OutsideService::PciLocation);
-  const size_t lookupsBefore = CountCalls("LocateProtocol");
+  const size_t lookupsBefore = CountCalls(boot, "LocateProtocol");
   boot.AskBoardService();
   boot.AskBoardService();
-  EXPECT_EQ(CountCalls("LocateProtocol"), lookupsBefore + 1);
+  EXPECT_EQ(CountCalls(boot, "LocateProtocol"), lookupsBefore + 1);
   const auto lookups =
-      sim::Firmware().Calls().To("PciLocationService.LookupBridge");
+      boot.Board().Firmware().Calls().To("PciLocationService.LookupBridge");
   ASSERT_EQ(lookups.size(), 4U);
   EXPECT_EQ(lookups[0].args[0], 8U);
   EXPECT_EQ(lookups[1].args[0], 403U);
@@ -134,7 +134,7 @@ TEST(OnboardLan, BarWhereNothingDecodesReadsAllOnes) {
   setup.lan = {DeviceKind::I210, DeviceKind::None};
   SimulatedBoot boot(setup);
   constexpr uint32_t kBar0 = PciConfigAddress(PciAddress16{0x0200}, 0x10);
-  sim::Chipset().SetReadSource(
+  boot.Board().Chipset().SetReadSource(
       [](uint64_t address, uint8_t) -> std::optional<uint32_t> {
         if (address == kBar0) {
           return 0x12340000;
@@ -147,7 +147,7 @@ TEST(OnboardLan, BarWhereNothingDecodesReadsAllOnes) {
   EXPECT_EQ(answer.status, EFI_SUCCESS);
   EXPECT_EQ(answer.first, (std::array<uint8_t, 10>{E, E, E, 1, 0xFF, 0xFF, 0xFF,
                                                    0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(CountAccesses(sim::AccessOp::Read, 0x12345400), 1U);
+  EXPECT_EQ(CountAccesses(boot, sim::AccessOp::Read, 0x12345400), 1U);
 }
 
 }  // namespace

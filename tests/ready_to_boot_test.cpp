@@ -41,13 +41,14 @@ TEST_P(ReadyToBootTest, DrivesGppB0LowOnceWhenTheHostOwnsIt) {
   boot.SignalReadyToBoot();
   boot.SignalReadyToBoot();
 
-  EXPECT_EQ(CountAccesses(AccessOp::Write, kGppB0Dw0H), c.dw0Stores);
+  EXPECT_EQ(CountAccesses(boot, AccessOp::Write, kGppB0Dw0H), c.dw0Stores);
   EXPECT_EQ(boot.GppB0Now().dw0, c.dw0After);
   // The lock ends as it began, whatever happened in between.
   EXPECT_EQ(boot.GppB0Now().txLocked, c.txLocked);
-  EXPECT_EQ(sim::Chipset().SidebandMessages().size(), c.sidebandMessages);
-  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
-  EXPECT_EQ(sim::Firmware().Events().OpenCount(), 2U);
+  EXPECT_EQ(boot.Board().Chipset().SidebandMessages().size(),
+            c.sidebandMessages);
+  EXPECT_EQ(CountCalls(boot, "CloseEvent"), 1U);
+  EXPECT_EQ(boot.Board().Firmware().Events().OpenCount(), 2U);
   ExpectSoundBoot(boot);
 }
 
@@ -77,11 +78,11 @@ TEST(ReadyToBoot, LpSeriesWritesNothing) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   boot.SignalReadyToBoot();
-  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+  for (const sim::Access &access : boot.Board().Chipset().Trace().Entries()) {
     EXPECT_EQ(access.op, AccessOp::Read) << sim::Describe(access);
   }
   EXPECT_EQ(boot.GppB0Now().dw0, boot.GppB0Before().dw0);
-  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
+  EXPECT_EQ(CountCalls(boot, "CloseEvent"), 1U);
 }
 
 TEST(ReadyToBoot, UnlockAndRelockCarryTheLockRegisterAsRead) {
@@ -90,7 +91,7 @@ TEST(ReadyToBoot, UnlockAndRelockCarryTheLockRegisterAsRead) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   boot.SignalReadyToBoot();
-  const auto &messages = sim::Chipset().SidebandMessages();
+  const auto &messages = boot.Board().Chipset().SidebandMessages();
   ASSERT_EQ(messages.size(), 2U);
   EXPECT_EQ(messages[0].port, 0x6E);
   EXPECT_EQ(messages[0].offset, 0x08CU);
@@ -112,7 +113,7 @@ TEST(ReadyToBoot, HostOwnedUnlockedPadAccessByAccess) {
     setup.gppB0 = {0, false, 0x44000201};
     SimulatedBoot boot(setup);
     boot.RunEntry();
-    sim::Chipset().Trace().Clear();
+    boot.Board().Chipset().Trace().Clear();
     boot.SignalReadyToBoot();
     const bool undetected = id == 0x1234;
     const auto lpc = [&](int reads) {
@@ -132,7 +133,7 @@ TEST(ReadyToBoot, HostOwnedUnlockedPadAccessByAccess) {
                   Read32Line(dw0, 0x44000201),
                   TraceLine(AccessOp::Write, 32, dw0, 0x44000200)};
     }
-    EXPECT_EQ(ChipsetTraceLines(), expected) << id;
+    EXPECT_EQ(ChipsetTraceLines(boot.Board().Chipset()), expected) << id;
   }
 }
 
@@ -144,7 +145,7 @@ TEST(ReadyToBoot, PadThatTurnsInvalidIsLeftAlone) {
   SimulatedBoot boot(setup);
   boot.RunEntry();
   unsigned lpcReads = 0;
-  sim::Chipset().SetReadSource(
+  boot.Board().Chipset().SetReadSource(
       [&](uint64_t address, uint8_t) -> std::optional<uint32_t> {
         if (address != facts::kLpcDeviceId) {
           return std::nullopt;
@@ -152,8 +153,8 @@ TEST(ReadyToBoot, PadThatTurnsInvalidIsLeftAlone) {
         return ++lpcReads == 1 ? 0x1234 : 0x9D84;
       });
   boot.SignalReadyToBoot();
-  EXPECT_EQ(CountAccesses(AccessOp::Write, kGppB0Dw0H), 0U);
-  EXPECT_EQ(CountCalls("CloseEvent"), 1U);
+  EXPECT_EQ(CountAccesses(boot, AccessOp::Write, kGppB0Dw0H), 0U);
+  EXPECT_EQ(CountCalls(boot, "CloseEvent"), 1U);
 }
 
 }  // namespace

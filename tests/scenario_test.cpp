@@ -221,7 +221,7 @@ TEST_F(ScenarioPlay, ServicesAnswerAsTheScenarioSays) {
   // The copy of instance 3 names the first record's handle.
   ASSERT_FALSE(outcome.slotRecordsDeleted.empty());
   EXPECT_EQ(outcome.slotRecordsDeleted[0].handle, 0x0900);
-  EXPECT_EQ(sim::Firmware().SystemTable()->NumberOfTableEntries, 2U);
+  EXPECT_EQ(boot_->Board().Firmware().SystemTable()->NumberOfTableEntries, 2U);
   ExpectSoundBoot(*boot_);
 }
 

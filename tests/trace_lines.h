@@ -35,9 +35,9 @@ inline Lines Folded(const Lines &lines) {
 }
 
 // The whole trace, one line per entry.
-inline Lines ChipsetTraceLines() {
+inline Lines ChipsetTraceLines(const sim::ChipsetModel &chipset) {
   Lines lines;
-  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+  for (const sim::Access &access : chipset.Trace().Entries()) {
     lines.push_back(sim::Describe(access));
   }
   return lines;

@@ -370,8 +370,8 @@ void CheckBoardServiceAnswers(const SimulatedBoot &boot,
 std::vector<std::string> CheckInvariants(const SimulatedBoot &boot,
                                          HardwareReads reads) {
   std::vector<std::string> broken;
-  const FirmwareModel &firmware = Firmware();
-  CheckAccesses(firmware, Chipset(), reads, broken);
+  const FirmwareModel &firmware = boot.Board().Firmware();
+  CheckAccesses(firmware, boot.Board().Chipset(), reads, broken);
   CheckPool(firmware, broken);
   CheckEvents(firmware, broken);
   CheckErrorEntry(boot, firmware, broken);

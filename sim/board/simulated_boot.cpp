@@ -7,13 +7,9 @@
 #include "driver/board_service.h"
 #include "driver/driver_entry.h"
 #include "gpio/gpio.h"
-#include "sim/chipset/chipset_model.h"
-#include "sim/driver_state.h"
 #include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
-#include "sim/firmware/firmware_model.h"
 #include "sim/scenario/chipset_setup.h"
-#include "sim/services/service_doubles.h"
 
 namespace sim {
 
@@ -40,68 +36,64 @@ const EFI_GUID &GuidOf(OutsideService service) {
   return facts::efi::kSetupStringService;
 }
 
-VOID *InterfaceOf(OutsideService service) {
+VOID *InterfaceOf(ServiceDoubles &services, OutsideService service) {
   switch (service) {
     case OutsideService::PciLocation:
-      return Services().pciLocation.Interface();
+      return services.pciLocation.Interface();
     case OutsideService::Smbios:
-      return Services().smbios.Interface();
+      return services.smbios.Interface();
     case OutsideService::SetupStrings:
       break;
   }
-  return Services().setupStrings.Interface();
+  return services.setupStrings.Interface();
 }
 
-BOARD_SERVICE_PROTOCOL *BoardService() {
+BOARD_SERVICE_PROTOCOL *BoardService(const FirmwareModel &firmware) {
   return static_cast<BOARD_SERVICE_PROTOCOL *>(
-      Firmware().Protocols().FindInterface(facts::efi::kBoardService));
-}
-
-// The driver forms copy sources in 32-bit arithmetic: every such address is
-// the board's, and one that nothing decodes reads all-ones there.
-bool ReadBoardByte(uint64_t address, uint8_t *out) {
-  if (Chipset().ReadDeviceByte(address, out)) {
-    return true;
-  }
-  if ((address >> 32) != 0) {
-    return false;
-  }
-  *out = static_cast<uint8_t>(Chipset().Read(address, 8));
-  return true;
+      firmware.Protocols().FindInterface(facts::efi::kBoardService));
 }
 
 }  // namespace
 
 SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
-  ResetFirmware();
-  ResetChipset();
-  ResetServices();
-  ResetDriverState();
-
-  ConfigureChipset(Chipset(), setup_);
-  Firmware().Memory().SetDeviceByteReader(ReadBoardByte);
+  ChipsetModel &chipset = board_.Chipset();
+  FirmwareModel &firmware = board_.Firmware();
+  ConfigureChipset(chipset, setup_);
+  // The driver forms copy sources in 32-bit arithmetic: every such address
+  // is the board's, and one that nothing decodes reads all-ones there.
+  firmware.Memory().SetDeviceByteReader(
+      [&chipset](uint64_t address, uint8_t *out) {
+        if (chipset.ReadDeviceByte(address, out)) {
+          return true;
+        }
+        if ((address >> 32) != 0) {
+          return false;
+        }
+        *out = static_cast<uint8_t>(chipset.Read(address, 8));
+        return true;
+      });
   if (setup_.smmBase) {
-    Firmware().InstallSmmBase(FALSE);
+    firmware.InstallSmmBase(FALSE);
   }
-  SmbiosRecordDouble &smbios = Services().smbios;
+  SmbiosRecordDouble &smbios = board_.Services().smbios;
   smbios.BuildTable(setup_.slotRecords);
   for (const auto &[instance, bytes] : setup_.recordCopies) {
     smbios.OverrideRead(9, instance, bytes);
   }
   smbios.SetReadSucceedsWithoutBuffer(setup_.recordReadsWithoutBuffer);
   for (const auto &[key, bridge] : setup_.bridgeKeys) {
-    Services().pciLocation.MapKey(key, bridge);
+    board_.Services().pciLocation.MapKey(key, bridge);
   }
   for (const InjectedFault &fault : setup_.faults) {
-    Firmware().Calls().FailCall(fault.service, fault.status, fault.occurrence);
+    firmware.Calls().FailCall(fault.service, fault.status, fault.occurrence);
   }
   for (ConfigurationTable table : setup_.configurationTables) {
     if (table == ConfigurationTable::HobList) {
-      Firmware().Protocols().AddConfigurationTable(facts::efi::kHobList,
-                                                   &tableStandIn[1]);
+      firmware.Protocols().AddConfigurationTable(facts::efi::kHobList,
+                                                 &tableStandIn[1]);
     } else {
-      Firmware().Protocols().AddConfigurationTable(kAcpi20TableGuid,
-                                                   &tableStandIn[0]);
+      firmware.Protocols().AddConfigurationTable(kAcpi20TableGuid,
+                                                 &tableStandIn[0]);
     }
   }
   originalSlotHandles_ = smbios.SlotHandles();
@@ -111,7 +103,7 @@ SimulatedBoot::SimulatedBoot(const BoardSetup &setup) : setup_(setup) {
 void SimulatedBoot::Play() {
   if (setup_.hostileReads) {
     const std::vector<uint8_t> &bytes = *setup_.hostileReads;
-    Chipset().SetReadSource(
+    board_.Chipset().SetReadSource(
         [this, &bytes](uint64_t, uint8_t width) -> std::optional<uint32_t> {
           uint32_t value = 0;
           for (unsigned i = 0; i < width / 8U; ++i) {
@@ -125,7 +117,7 @@ void SimulatedBoot::Play() {
   for (const BootStep &step : setup_.steps) {
     Play(step);
   }
-  Chipset().SetReadSource({});
+  board_.Chipset().SetReadSource({});
 }
 
 void SimulatedBoot::Play(const BootStep &step) {
@@ -149,18 +141,19 @@ void SimulatedBoot::Play(const BootStep &step) {
 }
 
 EFI_STATUS SimulatedBoot::RunEntry() {
-  entryStatus_ =
-      DriverEntry(Firmware().ImageHandle(), Firmware().SystemTable());
-  boardServiceAtEntry_ = BoardService() != nullptr;
+  FirmwareModel &firmware = board_.Firmware();
+  entryStatus_ = DriverEntry(firmware.ImageHandle(), firmware.SystemTable());
+  boardServiceAtEntry_ = BoardService(firmware) != nullptr;
   return entryStatus_;
 }
 
 void SimulatedBoot::Install(OutsideService service) {
-  Firmware().Protocols().Install(GuidOf(service), InterfaceOf(service));
+  board_.Firmware().Protocols().Install(
+      GuidOf(service), InterfaceOf(board_.Services(), service));
 }
 
 void SimulatedBoot::SignalReadyToBoot() {
-  Firmware().Events().SignalGroup(facts::efi::kReadyToBootEventGroup);
+  board_.Firmware().Events().SignalGroup(facts::efi::kReadyToBootEventGroup);
 }
 
 BoardServiceAnswer SimulatedBoot::AskBoardService() {
@@ -169,7 +162,7 @@ BoardServiceAnswer SimulatedBoot::AskBoardService() {
   answer.first.fill(facts::kLanFirstCanary);
   answer.second.fill(facts::kLanSecondCanary);
   answer.status = EFI_NOT_FOUND;
-  BOARD_SERVICE_PROTOCOL *board = BoardService();
+  BOARD_SERVICE_PROTOCOL *board = BoardService(board_.Firmware());
   if (board != nullptr) {
     answer.installed = true;
     answer.entry0 = board->Entry0 != nullptr && board->Entry0();
@@ -195,7 +188,7 @@ BoardServiceAnswer SimulatedBoot::CallEntry4Exactly() {
   answer.first.fill(facts::kLanFirstCanary);
   answer.second.fill(facts::kLanSecondCanary);
   answer.status = EFI_NOT_FOUND;
-  BOARD_SERVICE_PROTOCOL *board = BoardService();
+  BOARD_SERVICE_PROTOCOL *board = BoardService(board_.Firmware());
   if (board != nullptr && board->CollectOnboardLanMacs != nullptr) {
     answer.installed = true;
     // On the heap at exactly the promised sizes, so that a byte written
@@ -217,7 +210,7 @@ BoardServiceAnswer SimulatedBoot::LastAnswer() const {
 }
 
 std::vector<unsigned> SimulatedBoot::SlotRecordsLeft() const {
-  const std::vector<uint16_t> now = Services().smbios.SlotHandles();
+  const std::vector<uint16_t> now = board_.Services().smbios.SlotHandles();
   std::vector<unsigned> left;
   for (size_t i = 0; i < originalSlotHandles_.size(); ++i) {
     if (std::count(now.begin(), now.end(), originalSlotHandles_[i]) != 0) {
@@ -229,7 +222,8 @@ std::vector<unsigned> SimulatedBoot::SlotRecordsLeft() const {
 
 PadState SimulatedBoot::GppB0Now() const {
   const PadCode pad = GppB0Of(setup_);
-  return {Chipset().PadDw0(pad), Chipset().PadTxLocked(pad)};
+  const ChipsetModel &chipset = board_.Chipset();
+  return {chipset.PadDw0(pad), chipset.PadTxLocked(pad)};
 }
 
 }  // namespace sim

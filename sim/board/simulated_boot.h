@@ -1,5 +1,6 @@
-// One boot of the driver on a simulated board: the firmware, the chipset and
-// the outside services set up from a BoardSetup, then driven step by step.
+// One boot of the driver on a simulated board of its own: the firmware, the
+// chipset and the outside services set up from a BoardSetup, then driven
+// step by step.
 #ifndef BOARDCFG_SIM_BOARD_SIMULATED_BOOT_H
 #define BOARDCFG_SIM_BOARD_SIMULATED_BOOT_H
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/uefi.h"
+#include "sim/board/simulated_board.h"
 #include "sim/facts/board.h"
 #include "sim/scenario/board_setup.h"
 
@@ -40,11 +42,12 @@ struct PadState {
 
 class SimulatedBoot {
  public:
-  // Builds a fresh firmware, chipset and service doubles for the setup and
-  // returns the driver to its freshly loaded state.
+  // Builds a board for the setup, the driver freshly loaded onto it.
   explicit SimulatedBoot(const BoardSetup &setup);
 
   const BoardSetup &Setup() const { return setup_; }
+  SimulatedBoard &Board() { return board_; }
+  const SimulatedBoard &Board() const { return board_; }
 
   // Plays the setup's steps in order.
   void Play();
@@ -76,6 +79,7 @@ class SimulatedBoot {
   PadState GppB0Now() const;
 
  private:
+  SimulatedBoard board_;
   BoardSetup setup_;
   std::vector<uint16_t> originalSlotHandles_;
   PadState gppB0Before_;

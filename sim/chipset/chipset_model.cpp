@@ -271,25 +271,4 @@ std::vector<std::string> ChipsetModel::Flags() const {
   return flags;
 }
 
-namespace detail {
-
-ChipsetModel *activeChipset = nullptr;
-
-ChipsetModel &CreateChipset() {
-  activeChipset = new ChipsetModel();
-  return *activeChipset;
-}
-
-}  // namespace detail
-
-void ResetChipset() {
-  FreeChipset();
-  detail::CreateChipset();
-}
-
-void FreeChipset() {
-  delete detail::activeChipset;
-  detail::activeChipset = nullptr;
-}
-
 }  // namespace sim

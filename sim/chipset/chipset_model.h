@@ -136,21 +136,6 @@ class ChipsetModel {
   AccessTrace trace_;
 };
 
-namespace detail {
-extern ChipsetModel *activeChipset;
-ChipsetModel &CreateChipset();
-}  // namespace detail
-
-// The instance the host register backend reaches.
-inline ChipsetModel &Chipset() {
-  return detail::activeChipset != nullptr ? *detail::activeChipset
-                                          : detail::CreateChipset();
-}
-// Replaces it with a freshly built board.
-void ResetChipset();
-// Frees it; the next Chipset() builds a fresh board.
-void FreeChipset();
-
 }  // namespace sim
 
 #endif

@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include "sim/firmware/firmware_model.h"
+#include "sim/board/simulated_board.h"
 
 namespace sim {
 
@@ -20,7 +20,7 @@ uint64_t Arg(T value) {
 }
 
 EFI_TPL EFIAPI RaiseTplEntry(EFI_TPL newTpl) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   const size_t index = firmware.Calls().Record("RaiseTPL", {newTpl});
   const EFI_TPL old = firmware.Events().RaiseTpl(newTpl);
   firmware.Calls().Finish(index, old, false);
@@ -28,7 +28,7 @@ EFI_TPL EFIAPI RaiseTplEntry(EFI_TPL newTpl) {
 }
 
 VOID EFIAPI RestoreTplEntry(EFI_TPL oldTpl) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   const size_t index = firmware.Calls().Record("RestoreTPL", {oldTpl});
   firmware.Calls().Finish(index, EFI_SUCCESS, false);
   firmware.Events().RestoreTpl(oldTpl);
@@ -36,14 +36,14 @@ VOID EFIAPI RestoreTplEntry(EFI_TPL oldTpl) {
 
 EFI_STATUS EFIAPI AllocatePoolEntry(EFI_MEMORY_TYPE type, UINTN size,
                                     VOID **buffer) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "AllocatePool", {Arg(type), size, Arg(buffer)}, nullptr,
       [&] { return firmware.Memory().AllocatePool(type, size, buffer); });
 }
 
 EFI_STATUS EFIAPI FreePoolEntry(VOID *buffer) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve("FreePool", {Arg(buffer)}, nullptr, [&] {
     return firmware.Memory().FreePool(buffer);
   });
@@ -52,7 +52,7 @@ EFI_STATUS EFIAPI FreePoolEntry(VOID *buffer) {
 EFI_STATUS EFIAPI CreateEventEntry(UINT32 type, EFI_TPL notifyTpl,
                                    EFI_EVENT_NOTIFY notify, VOID *context,
                                    EFI_EVENT *event) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "CreateEvent", {type, notifyTpl, Arg(notify), Arg(context), Arg(event)},
       nullptr, [&] {
@@ -65,7 +65,7 @@ EFI_STATUS EFIAPI CreateEventExEntry(UINT32 type, EFI_TPL notifyTpl,
                                      EFI_EVENT_NOTIFY notify,
                                      const VOID *context, const EFI_GUID *group,
                                      EFI_EVENT *event) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "CreateEventEx",
       {type, notifyTpl, Arg(notify), Arg(context), Arg(group), Arg(event)},
@@ -76,21 +76,21 @@ EFI_STATUS EFIAPI CreateEventExEntry(UINT32 type, EFI_TPL notifyTpl,
 }
 
 EFI_STATUS EFIAPI SignalEventEntry(EFI_EVENT event) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve("SignalEvent", {Arg(event)}, nullptr, [&] {
     return firmware.Events().SignalEvent(event);
   });
 }
 
 EFI_STATUS EFIAPI CloseEventEntry(EFI_EVENT event) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve("CloseEvent", {Arg(event)}, nullptr, [&] {
     return firmware.Events().CloseEvent(event);
   });
 }
 
 EFI_STATUS EFIAPI CheckEventEntry(EFI_EVENT event) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve("CheckEvent", {Arg(event)}, nullptr, [&] {
     return firmware.Events().CheckEvent(event);
   });
@@ -100,7 +100,7 @@ EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
                                                 EFI_GUID *guid,
                                                 EFI_INTERFACE_TYPE type,
                                                 VOID *interface) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "InstallProtocolInterface",
       {Arg(handle), Arg(guid), Arg(type), Arg(interface)}, guid, [&] {
@@ -112,7 +112,7 @@ EFI_STATUS EFIAPI InstallProtocolInterfaceEntry(EFI_HANDLE *handle,
 EFI_STATUS EFIAPI UninstallProtocolInterfaceEntry(EFI_HANDLE handle,
                                                   EFI_GUID *guid,
                                                   VOID *interface) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "UninstallProtocolInterface", {Arg(handle), Arg(guid), Arg(interface)},
       guid, [&] {
@@ -123,7 +123,7 @@ EFI_STATUS EFIAPI UninstallProtocolInterfaceEntry(EFI_HANDLE handle,
 
 EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
                                       VOID **interface) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "HandleProtocol", {Arg(handle), Arg(guid), Arg(interface)}, guid, [&] {
         return firmware.Protocols().HandleProtocol(handle, guid, interface);
@@ -132,7 +132,7 @@ EFI_STATUS EFIAPI HandleProtocolEntry(EFI_HANDLE handle, EFI_GUID *guid,
 
 EFI_STATUS EFIAPI RegisterProtocolNotifyEntry(EFI_GUID *guid, EFI_EVENT event,
                                               VOID **registration) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "RegisterProtocolNotify", {Arg(guid), Arg(event), Arg(registration)},
       guid, [&] {
@@ -142,7 +142,7 @@ EFI_STATUS EFIAPI RegisterProtocolNotifyEntry(EFI_GUID *guid, EFI_EVENT event,
 }
 
 EFI_STATUS EFIAPI InstallConfigurationTableEntry(EFI_GUID *guid, VOID *table) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "InstallConfigurationTable", {Arg(guid), Arg(table)}, guid, [&] {
         return firmware.Protocols().InstallConfigurationTable(guid, table);
@@ -151,7 +151,7 @@ EFI_STATUS EFIAPI InstallConfigurationTableEntry(EFI_GUID *guid, VOID *table) {
 
 EFI_STATUS EFIAPI LocateProtocolEntry(EFI_GUID *guid, VOID *registration,
                                       VOID **interface) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   const EFI_STATUS status = firmware.Calls().Serve(
       "LocateProtocol", {Arg(guid), Arg(registration), Arg(interface)}, guid,
       [&] {
@@ -166,7 +166,7 @@ EFI_STATUS EFIAPI LocateProtocolEntry(EFI_GUID *guid, VOID *registration,
 }
 
 VOID EFIAPI CopyMemEntry(VOID *destination, VOID *source, UINTN length) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   firmware.Calls().Serve(
       "CopyMem", {Arg(destination), Arg(source), length}, nullptr, [&] {
         firmware.Memory().CopyMem(destination, source, length);
@@ -175,7 +175,7 @@ VOID EFIAPI CopyMemEntry(VOID *destination, VOID *source, UINTN length) {
 }
 
 VOID EFIAPI SetMemEntry(VOID *buffer, UINTN size, UINT8 value) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   firmware.Calls().Serve("SetMem", {Arg(buffer), size, value}, nullptr, [&] {
     firmware.Memory().SetMem(buffer, size, value);
     return EFI_SUCCESS;

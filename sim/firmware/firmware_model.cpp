@@ -5,10 +5,6 @@
 
 namespace sim {
 
-namespace {
-FirmwareModel *activeFirmware = nullptr;
-}
-
 FirmwareModel::FirmwareModel() {
   FillBootServicesTable(bootServices_);
   systemTable_.Hdr.Signature = EFI_SYSTEM_TABLE_SIGNATURE;
@@ -23,23 +19,6 @@ FirmwareModel::FirmwareModel() {
 void FirmwareModel::InstallSmmBase(BOOLEAN inSmm) {
   smmBase_.Answer(inSmm);
   protocols_.Install(facts::efi::kSmmBase2Protocol, smmBase_.Interface());
-}
-
-FirmwareModel &Firmware() {
-  if (activeFirmware == nullptr) {
-    activeFirmware = new FirmwareModel();
-  }
-  return *activeFirmware;
-}
-
-void ResetFirmware() {
-  delete activeFirmware;
-  activeFirmware = new FirmwareModel();
-}
-
-void FreeFirmware() {
-  delete activeFirmware;
-  activeFirmware = nullptr;
 }
 
 }  // namespace sim

@@ -53,13 +53,6 @@ class FirmwareModel {
   SmmBaseStandIn smmBase_;
 };
 
-// The instance that the boot-services table's functions reach.
-FirmwareModel &Firmware();
-// Replaces it with a new, empty firmware.
-void ResetFirmware();
-// Frees it; the next Firmware() builds a new one.
-void FreeFirmware();
-
 }  // namespace sim
 
 #endif

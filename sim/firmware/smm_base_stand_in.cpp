@@ -1,13 +1,13 @@
 #include "sim/firmware/smm_base_stand_in.h"
 
-#include "sim/firmware/firmware_model.h"
+#include "sim/board/simulated_board.h"
 
 namespace sim {
 
 namespace {
 
 EFI_STATUS EFIAPI InSmmEntry(EFI_SMM_BASE2_PROTOCOL *self, BOOLEAN *inSmram) {
-  FirmwareModel &firmware = Firmware();
+  FirmwareModel &firmware = CurrentBoard().Firmware();
   return firmware.Calls().Serve(
       "InSmm",
       {reinterpret_cast<uint64_t>(self), reinterpret_cast<uint64_t>(inSmram)},

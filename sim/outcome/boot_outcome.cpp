@@ -1,12 +1,9 @@
 #include "sim/outcome/boot_outcome.h"
 
 #include "sim/board/invariants.h"
-#include "sim/chipset/chipset_model.h"
 #include "sim/facts/board.h"
 #include "sim/facts/efi_guids.h"
 #include "sim/facts/gpio_layout.h"
-#include "sim/firmware/firmware_model.h"
-#include "sim/services/service_doubles.h"
 
 namespace sim {
 
@@ -41,8 +38,9 @@ unsigned PositionOf(const std::vector<uint16_t> &original, uint16_t handle) {
 }  // namespace
 
 BootOutcome OutcomeOf(const SimulatedBoot &boot) {
-  const FirmwareModel &firmware = Firmware();
-  const ChipsetModel &chipset = Chipset();
+  const FirmwareModel &firmware = boot.Board().Firmware();
+  const ChipsetModel &chipset = boot.Board().Chipset();
+  const ServiceDoubles &services = boot.Board().Services();
   BootOutcome outcome;
   outcome.scenario = boot.Setup();
   outcome.pchDeviceId = static_cast<uint16_t>(
@@ -62,7 +60,7 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
     }
   }
   outcome.slotRecordsLeft = boot.SlotRecordsLeft();
-  for (const SmbiosRecordDouble::Read &read : Services().smbios.Reads()) {
+  for (const SmbiosRecordDouble::Read &read : services.smbios.Reads()) {
     if (read.type == 9) {
       outcome.slotRecordReads.push_back(
           {read.instance, read.valueIn, read.status});
@@ -75,7 +73,7 @@ BootOutcome OutcomeOf(const SimulatedBoot &boot) {
         {PositionOf(boot.OriginalSlotHandles(), handle), handle, call.status});
   }
   for (const StringReplacement &replacement :
-       Services().setupStrings.Replacements()) {
+       services.setupStrings.Replacements()) {
     outcome.setupStrings.push_back(
         {static_cast<uint16_t>(replacement.id), replacement.text});
   }

@@ -1,17 +1,17 @@
 #include "sim/services/pci_location_double.h"
 
+#include "sim/board/simulated_board.h"
 #include "sim/facts/board.h"
 #include "sim/firmware/service_host.h"
-#include "sim/services/service_doubles.h"
 
 namespace sim {
 
 namespace {
 
 UINT32 EFIAPI LookupBridgeEntry(UINTN key) {
-  return static_cast<UINT32>(
-      AnswerRecorded("PciLocationService.LookupBridge", {key},
-                     [&] { return Services().pciLocation.LookupBridge(key); }));
+  return static_cast<UINT32>(AnswerRecorded(
+      "PciLocationService.LookupBridge", {key},
+      [&] { return CurrentBoard().Services().pciLocation.LookupBridge(key); }));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The three outside services of one simulated boot. Their entries take no
-// interface pointer, so they reach their state through this instance.
+// The three outside services of one simulated board. Their entries take no
+// interface pointer, so they reach their state through the current board.
 #ifndef BOARDCFG_SIM_SERVICES_SERVICE_DOUBLES_H
 #define BOARDCFG_SIM_SERVICES_SERVICE_DOUBLES_H
 
@@ -14,11 +14,6 @@ struct ServiceDoubles {
   SetupStringDouble setupStrings;
   PciLocationDouble pciLocation;
 };
-
-ServiceDoubles &Services();
-void ResetServices();
-// Frees them; the next Services() builds new ones.
-void FreeServices();
 
 }  // namespace sim
 

@@ -1,8 +1,8 @@
 #include "sim/services/setup_string_double.h"
 
+#include "sim/board/simulated_board.h"
 #include "sim/facts/board.h"
 #include "sim/firmware/service_host.h"
-#include "sim/services/service_doubles.h"
 
 namespace sim {
 
@@ -13,7 +13,10 @@ EFI_STATUS EFIAPI ReplaceStringEntry(const CHAR8 *name, UINTN id,
   return ServeRecorded(
       "SetupStringService.ReplaceString",
       {reinterpret_cast<uint64_t>(name), id, reinterpret_cast<uint64_t>(text)},
-      [&] { return Services().setupStrings.ReplaceString(name, id, text); });
+      [&] {
+        return CurrentBoard().Services().setupStrings.ReplaceString(name, id,
+                                                                    text);
+      });
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include "sim/facts/board.h"
 
+#include "sim/board/simulated_board.h"
 #include "sim/firmware/service_host.h"
-#include "sim/services/service_doubles.h"
 
 namespace sim {
 
@@ -18,20 +18,20 @@ EFI_STATUS EFIAPI ReadRecordByTypeEntry(UINT8 type, UINT8 instance,
   if (value != nullptr) {
     valueIn = *value;
   }
+  SmbiosRecordDouble &smbios = CurrentBoard().Services().smbios;
   const EFI_STATUS status = ServeRecorded(
       "SmbiosRecordService.ReadRecordByType",
       {type, instance, reinterpret_cast<uint64_t>(buffer),
        reinterpret_cast<uint64_t>(value)},
-      [&] {
-        return Services().smbios.ReadRecordByType(type, instance, buffer);
-      });
-  Services().smbios.NoteRead({type, instance, valueIn, status});
+      [&] { return smbios.ReadRecordByType(type, instance, buffer); });
+  smbios.NoteRead({type, instance, valueIn, status});
   return status;
 }
 
 EFI_STATUS EFIAPI DeleteRecordEntry(UINT16 handle) {
-  return ServeRecorded("SmbiosRecordService.DeleteRecord", {handle},
-                       [&] { return Services().smbios.DeleteRecord(handle); });
+  return ServeRecorded("SmbiosRecordService.DeleteRecord", {handle}, [&] {
+    return CurrentBoard().Services().smbios.DeleteRecord(handle);
+  });
 }
 
 std::string Designation(unsigned number) {

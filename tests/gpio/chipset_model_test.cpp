@@ -222,12 +222,12 @@ namespace {
 // The trace keeps its order with the service calls: a repeat of the last
 // access after a call is a new entry, not one more of the earlier run.
 TEST(AccessTraceOrder, RunDoesNotFoldAcrossAnotherEvent) {
-  sim::ResetChipset();
-  sim::Chipset().Read(0xE00F8002, 16);
-  sim::Chipset().Read(0xE00F8002, 16);
+  sim::ChipsetModel chipset;
+  chipset.Read(0xE00F8002, 16);
+  chipset.Read(0xE00F8002, 16);
   sim::NextSequence();  // a service call in between
-  sim::Chipset().Read(0xE00F8002, 16);
-  const auto &entries = sim::Chipset().Trace().Entries();
+  chipset.Read(0xE00F8002, 16);
+  const auto &entries = chipset.Trace().Entries();
   ASSERT_EQ(entries.size(), 2U);
   EXPECT_EQ(entries[0].count, 2U);
   EXPECT_EQ(entries[1].count, 1U);
@@ -241,8 +241,7 @@ namespace {
 // A controller whose memory decoding is off leaves its BAR0 range to what
 // lies beneath; once on, it answers there first.
 TEST(ControllerDecoding, OnlyADecodingControllerShadowsTheWindow) {
-  sim::ResetChipset();
-  sim::ChipsetModel &chipset = sim::Chipset();
+  sim::ChipsetModel chipset;
   chipset.SetLpcDeviceId(0xA305);
   chipset.AddBridge(0x00E0, 2);
   chipset.SetDeviceBehind(2, sim::DeviceKind::I210, {1, 2, 3, 4, 5, 6},

@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "gpio/gpio.h"
-#include "sim/chipset/chipset_model.h"
-#include "sim/driver_state.h"
+#include "sim/board/simulated_board.h"
 #include "sim/hex_text.h"
 #include "tests/trace_lines.h"
 
@@ -39,16 +38,11 @@ inline std::string DeviceIdName(uint16_t lpcDeviceId) {
 
 class GpioTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    sim::ResetChipset();
-    sim::ResetDriverState();
-  }
-
-  static sim::ChipsetModel &Board() { return sim::Chipset(); }
+  sim::ChipsetModel &Board() { return board_.Chipset(); }
 
   // Sets the board's series, lets the library detect it and clears the
   // trace, so that only what follows is traced.
-  static void StartOn(uint16_t lpcDeviceId) {
+  void StartOn(uint16_t lpcDeviceId) {
     Board().SetLpcDeviceId(lpcDeviceId);
     GetPchSeries();
     Board().Trace().Clear();
@@ -56,7 +50,7 @@ class GpioTest : public ::testing::Test {
 
   // The trace as lines of Describe(), without the LPC device-ID reads that
   // an undetected series repeats at every use; runs they split are folded.
-  static std::vector<std::string> TraceLines() {
+  std::vector<std::string> TraceLines() {
     std::vector<sim::Access> kept;
     for (const sim::Access &access : Board().Trace().Entries()) {
       if (access.address == kLpcDeviceIdAddress) {
@@ -75,7 +69,10 @@ class GpioTest : public ::testing::Test {
     return lines;
   }
 
-  static uint64_t AccessCount() { return Board().Trace().AccessCount(); }
+  uint64_t AccessCount() { return Board().Trace().AccessCount(); }
+
+ private:
+  sim::SimulatedBoard board_;
 };
 
 #endif

@@ -16,7 +16,7 @@ class RiserStrapTest : public GpioTest {
  protected:
   // H board with GPP_K0..K3 at `levels` and the pads after them high and
   // host-owned, so that a fifth strap read would change the riser.
-  static void StartWithStraps(const std::array<bool, 4> &levels) {
+  void StartWithStraps(const std::array<bool, 4> &levels) {
     StartOn(kHDeviceId);
     for (uint16_t number = 0; number < 8; ++number) {
       Board().SetPadRxLevel(StrapCode(number), number >= 4 || levels[number]);
@@ -26,7 +26,7 @@ class RiserStrapTest : public GpioTest {
 
   // The ownership read of strap `number`, then its DW0 read when the host
   // owns it.
-  static void ExpectStrapRead(Lines &lines, uint16_t number, bool hostOwned) {
+  void ExpectStrapRead(Lines &lines, uint16_t number, bool hostOwned) {
     const facts::GpioPad pad = facts::PadOfCode(StrapCode(number));
     const uint64_t own = facts::PadOwnership(Series::H, pad).address;
     lines.push_back(Read32Line(own, *Board().Peek(own)));

@@ -137,9 +137,10 @@ TEST_F(SidebandTest, OffsetIsSplitAcrossAddressAndExtendedAddress) {
 }
 
 // The values written, in order, to one register.
-std::vector<uint32_t> WritesTo(uint64_t address) {
+std::vector<uint32_t> WritesTo(const sim::ChipsetModel &chipset,
+                               uint64_t address) {
   std::vector<uint32_t> values;
-  for (const sim::Access &access : sim::Chipset().Trace().Entries()) {
+  for (const sim::Access &access : chipset.Trace().Entries()) {
     if (access.op == sim::AccessOp::Write && access.address == address) {
       values.push_back(access.value);
     }
@@ -173,8 +174,8 @@ TEST_F(SidebandTest, OpcodeWriteKeepsTheLowStatusBits) {
   Board().OverrideRegister(0xE00F90D8, 0x00F8, 16);
   UINT8 response = 9;
   SendToLockTx(1, &response);
-  ASSERT_FALSE(WritesTo(0xE00F90D8).empty());
-  EXPECT_EQ(WritesTo(0xE00F90D8).front(), 0x1378u);
+  ASSERT_FALSE(WritesTo(Board(), 0xE00F90D8).empty());
+  EXPECT_EQ(WritesTo(Board(), 0xE00F90D8).front(), 0x1378u);
 }
 
 struct OpcodeCase {
