@@ -11,6 +11,8 @@ extern const char kExamplesDir[];
 extern const char kFuzzDir[];
 extern const char kBoardsim[];
 extern const char kBoardlay[];
+// The host build's library of the firmware code.
+extern const char kFirmwareLibrary[];
 
 }  // namespace testpaths
 

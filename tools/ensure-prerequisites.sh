@@ -28,7 +28,9 @@ BUILD=("cmake cmake" "ninja ninja-build" "ccache ccache" "make make")
 group() {
   case $1 in
     # The firmware stage's own tests and screen run on Debian's Python.
-    host) printf '%s\n' "${BUILD[@]}" "g++ g++" "python3 python3" "/usr/bin/python3 python3" \
+    # objdump lists the firmware library's writable globals for a test.
+    host) printf '%s\n' "${BUILD[@]}" "g++ g++" "objdump binutils" "python3 python3" \
+      "/usr/bin/python3 python3" \
       "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
