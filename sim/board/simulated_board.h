@@ -8,6 +8,7 @@
 
 #include "sim/chipset/chipset_model.h"
 #include "sim/firmware/firmware_model.h"
+#include "sim/sequence.h"
 #include "sim/services/service_doubles.h"
 
 namespace sim {
@@ -29,8 +30,9 @@ class SimulatedBoard {
   const ServiceDoubles &Services() const { return services_; }
 
  private:
-  ChipsetModel chipset_;
-  FirmwareModel firmware_;
+  Sequence sequence_;  // orders the chipset's accesses and the firmware's calls
+  ChipsetModel chipset_{sequence_};
+  FirmwareModel firmware_{sequence_};
   ServiceDoubles services_;
 };
 

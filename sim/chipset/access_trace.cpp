@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "sim/sequence.h"
-
 namespace sim {
 
 std::string Describe(const Access &access) {
@@ -30,7 +28,7 @@ void AccessTrace::Record(AccessOp op, uint8_t width, uint64_t address,
     ++entries_.back().count;
     return;
   }
-  access.sequence = NextSequence();
+  access.sequence = sequence_.Next();
   entries_.push_back(access);
 }
 

@@ -32,7 +32,9 @@ std::string Describe(const Access &access);
 
 class AccessTrace {
  public:
-  AccessTrace() { entries_.reserve(128); }
+  explicit AccessTrace(Sequence &sequence) : sequence_(sequence) {
+    entries_.reserve(128);
+  }
 
   void Record(AccessOp op, uint8_t width, uint64_t address, uint32_t value,
               bool implemented);
@@ -56,10 +58,11 @@ class AccessTrace {
 
  private:
   // A run folds only while nothing else (a service call) came after it.
-  static bool NothingSince(const Access &last) {
-    return PeekSequence() == last.sequence + 1;
+  bool NothingSince(const Access &last) const {
+    return sequence_.Peek() == last.sequence + 1;
   }
 
+  Sequence &sequence_;
   std::vector<Access> entries_;
   uint64_t accessCount_ = 0;
 };

@@ -16,8 +16,8 @@ uint32_t AllOnes(uint8_t width) {
 
 }  // namespace
 
-ChipsetModel::ChipsetModel()
-    : p2sb_(pci_.Add(facts::kP2sbFunction), gpio_, notes_) {
+ChipsetModel::ChipsetModel(Sequence &sequence)
+    : p2sb_(pci_.Add(facts::kP2sbFunction), gpio_, notes_), trace_(sequence) {
   PciFunction &lpc = pci_.Add(facts::kLpcFunction);
   lpc.Define(0x00, 2, facts::kIntelVendorId);
   lpc.Define(facts::kLpcDeviceIdOffset, 2, facts::kDefaultLpcDeviceId);

@@ -34,8 +34,10 @@ namespace sim {
 class ChipsetModel {
  public:
   // An H-series board: every pad host-owned, low and unlocked, the P2SB
-  // working, no bridges.
-  ChipsetModel();
+  // working, no bridges. Its accesses take their numbers from `sequence`,
+  // or from a counter of its own.
+  ChipsetModel() : ChipsetModel(ownSequence_) {}
+  explicit ChipsetModel(Sequence &sequence);
   ChipsetModel(const ChipsetModel &) = delete;
   ChipsetModel &operator=(const ChipsetModel &) = delete;
 
@@ -125,6 +127,7 @@ class ChipsetModel {
     bool countsForP2sb;    // a status read while a message is under way
   };
 
+  Sequence ownSequence_;
   std::vector<std::string> notes_;
   PciConfigSpace pci_;
   GpioCommunities gpio_{notes_};

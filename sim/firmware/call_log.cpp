@@ -1,7 +1,5 @@
 #include "sim/firmware/call_log.h"
 
-#include "sim/sequence.h"
-
 namespace sim {
 
 size_t CallLog::Record(std::string_view service, std::vector<uint64_t> args,
@@ -13,7 +11,7 @@ size_t CallLog::Record(std::string_view service, std::vector<uint64_t> args,
     call.guid = *guid;
   }
   call.caller = caller;
-  call.sequence = NextSequence();
+  call.sequence = sequence_.Next();
   calls_.push_back(std::move(call));
   return calls_.size() - 1;
 }

@@ -12,12 +12,16 @@
 
 #include "platform/uefi.h"
 #include "sim/firmware/service_call.h"
+#include "sim/sequence.h"
 
 namespace sim {
 
 class CallLog {
  public:
-  CallLog() { calls_.reserve(64); }
+  // Calls take their numbers from `sequence`, with the board's accesses.
+  explicit CallLog(Sequence &sequence) : sequence_(sequence) {
+    calls_.reserve(64);
+  }
 
   // Records a call before its work (calls it causes come after it) and
   // applies any chosen fault: an error skips the work, a warning replaces
@@ -73,6 +77,7 @@ class CallLog {
   // Counts a call of the service and returns the fault chosen for it.
   std::optional<EFI_STATUS> TakeFault(std::string_view service);
 
+  Sequence &sequence_;
   std::vector<ServiceCall> calls_;
   std::map<std::string, unsigned, std::less<>> callCounts_;
   std::map<std::string, std::vector<Fault>, std::less<>> faults_;

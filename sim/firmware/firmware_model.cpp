@@ -5,7 +5,7 @@
 
 namespace sim {
 
-FirmwareModel::FirmwareModel() {
+FirmwareModel::FirmwareModel(Sequence &sequence) : calls_(sequence) {
   FillBootServicesTable(bootServices_);
   systemTable_.Hdr.Signature = EFI_SYSTEM_TABLE_SIGNATURE;
   systemTable_.Hdr.Revision = (2U << 16) | 70U;

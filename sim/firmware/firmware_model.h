@@ -18,7 +18,8 @@ namespace sim {
 
 class FirmwareModel {
  public:
-  FirmwareModel();
+  // Its calls take their numbers from `sequence`.
+  explicit FirmwareModel(Sequence &sequence);
   FirmwareModel(const FirmwareModel &) = delete;
   FirmwareModel &operator=(const FirmwareModel &) = delete;
 
@@ -46,7 +47,7 @@ class FirmwareModel {
   uint8_t runtimeServicesStandIn_[128]{};  // stored by the driver, never used
 
   OpaqueHandles opaque_;
-  CallLog calls_;
+  CallLog calls_;  // first of the parts: the others record through it
   EventQueue events_{calls_, opaque_};
   ProtocolDatabase protocols_{calls_, events_, opaque_, systemTable_};
   MemoryServices memory_{calls_};

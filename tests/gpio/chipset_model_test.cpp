@@ -222,10 +222,11 @@ namespace {
 // The trace keeps its order with the service calls: a repeat of the last
 // access after a call is a new entry, not one more of the earlier run.
 TEST(AccessTraceOrder, RunDoesNotFoldAcrossAnotherEvent) {
-  sim::ChipsetModel chipset;
+  sim::Sequence sequence;
+  sim::ChipsetModel chipset(sequence);
   chipset.Read(0xE00F8002, 16);
   chipset.Read(0xE00F8002, 16);
-  sim::NextSequence();  // a service call in between
+  sequence.Next();  // a service call in between
   chipset.Read(0xE00F8002, 16);
   const auto &entries = chipset.Trace().Entries();
   ASSERT_EQ(entries.size(), 2U);
