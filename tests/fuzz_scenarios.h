@@ -1,5 +1,5 @@
-// The scenario files the fuzzers' input must carry: examples/ and
-// fuzz/reproducers/.
+// The scenario files the fuzzers' seeds are made from: examples/,
+// fuzz/seeds/ and fuzz/reproducers/.
 #ifndef BOARDCFG_TESTS_FUZZ_SCENARIOS_H
 #define BOARDCFG_TESTS_FUZZ_SCENARIOS_H
 
@@ -16,7 +16,7 @@
 
 inline std::vector<std::string> FuzzSeedFolders() {
   const std::string fuzz = testpaths::kFuzzDir;
-  return {testpaths::kExamplesDir, fuzz + "/reproducers"};
+  return {testpaths::kExamplesDir, fuzz + "/seeds", fuzz + "/reproducers"};
 }
 
 inline std::vector<std::filesystem::path> FuzzSeedScenarios() {

@@ -11,6 +11,7 @@ extern const char kExamplesDir[];
 extern const char kFuzzDir[];
 extern const char kBoardsim[];
 extern const char kBoardlay[];
+extern const char kFuzzSeedCorpus[];
 
 }  // namespace testpaths
 
