@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Boots per second of the boot fuzzers of build/fuzz (or of the binaries in
-# BINARIES=dir): each mode runs RUNS inputs with seed 1 from a fresh copy of
-# its checked-in seeds, so that two builds start from the same inputs.
+# BINARIES=dir): each mode runs RUNS inputs with seed 1 from the seeds that
+# build/fuzz/fuzz_seed_corpus writes afresh, so that two builds start from
+# the same inputs.
 # Prints boots per second of wall time and of the CPU time the process used
 # (steadier while other work shares the machine), and libFuzzer's last
 # status line (coverage, features, corpus).
@@ -17,15 +18,21 @@ runs=${1:-20000}
 modes=("$@")
 [[ ${#modes[@]} -eq 0 ]] && modes=(board hostile)
 
+seedCorpus=$root/build/fuzz/fuzz_seed_corpus
+if [[ ! -x $seedCorpus ]]; then
+  echo "$seedCorpus is missing: build it with 'make fuzz-build'" >&2
+  exit 1
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+"$seedCorpus" "$work/seeds" "$root/examples" "$here/seeds" "$here/reproducers" >/dev/null
 for mode in "${modes[@]}"; do
   binary=$binaries/${mode}_fuzzer
   if [[ ! -x $binary ]]; then
     echo "$binary is missing: build it with 'make fuzz-build'" >&2
     exit 1
   fi
-  cp -r "$here/corpus/$mode" "$work/$mode"
+  cp -r "$work/seeds/$mode" "$work/$mode"
   /usr/bin/time -f '%e %U %S' -o "$work/$mode.time" "$binary" -runs="$runs" \
     -seed=1 -max_len=2048 -print_final_stats=1 "$work/$mode" \
     >"$work/$mode.log" 2>&1

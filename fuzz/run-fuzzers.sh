@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs the boot fuzzers of build/fuzz for SECONDS in total, split evenly over
 # the modes named (board, hostile; both when none is named). Each mode starts
-# from its checked-in seeds and the corpus kept in build/fuzz/corpus/. Prints
-# executions and executions per second for each mode; fails on any finding
-# and names the input that reproduces it.
+# from the seeds that fuzz_seed_corpus writes into build/fuzz/seeds/ (the
+# scenarios of examples/, fuzz/seeds/ and fuzz/reproducers/) and the corpus
+# kept in build/fuzz/corpus/. Prints executions and executions per second
+# for each mode; fails on any finding and names the input that reproduces
+# it.
 #
 # usage: fuzz/run-fuzzers.sh SECONDS [board|hostile]...
 set -uo pipefail
@@ -25,6 +27,20 @@ each=$((seconds / ${#modes[@]}))
 
 PROGRESS_SECONDS=10
 
+for mode in "${modes[@]}"; do
+  if [[ $mode != board && $mode != hostile ]]; then
+    echo "unknown fuzzer mode '$mode' (board or hostile)" >&2
+    exit 2
+  fi
+done
+if [[ ! -x $build/fuzz_seed_corpus ]]; then
+  echo "$build/fuzz_seed_corpus is missing: build it with 'make fuzz-build'" >&2
+  exit 1
+fi
+seeds=$build/seeds
+"$build/fuzz_seed_corpus" "$seeds" "$root/examples" "$here/seeds" "$here/reproducers" \
+  >/dev/null || exit 1
+
 # True once the process has ended, or false after PROGRESS_SECONDS.
 wait_a_while() {
   local step
@@ -40,10 +56,6 @@ passed=0
 failed=0
 for mode in "${modes[@]}"; do
   binary=$build/${mode}_fuzzer
-  if [[ $mode != board && $mode != hostile ]]; then
-    echo "unknown fuzzer mode '$mode' (board or hostile)" >&2
-    exit 2
-  fi
   if [[ ! -x $binary ]]; then
     echo "$binary is missing: build it with 'make fuzz-build'" >&2
     exit 1
@@ -56,7 +68,7 @@ for mode in "${modes[@]}"; do
   # A stuck P2SB takes a few seconds per boot; a boot past 120 s hangs.
   "$binary" -max_total_time="$each" -timeout=120 -max_len=2048 \
     -entropic_scale_per_exec_time=1 -print_final_stats=1 \
-    -artifact_prefix="$findings/" "$corpus" "$here/corpus/$mode" \
+    -artifact_prefix="$findings/" "$corpus" "$seeds/$mode" \
     >"$log" 2>&1 &
   fuzzer=$!
   # A line every PROGRESS_SECONDS while it runs, with the last count

@@ -13,6 +13,7 @@ extern const char kBoardsim[];
 extern const char kBoardlay[];
 // The host build's library of the firmware code.
 extern const char kFirmwareLibrary[];
+extern const char kFuzzSeedCorpus[];
 
 }  // namespace testpaths
 

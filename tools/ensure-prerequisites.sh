@@ -24,6 +24,10 @@ ovmf=/usr/share/OVMF
 # Every CMake build: Ninja, and ccache shared by the machine's clones.
 BUILD=("cmake cmake" "ninja ninja-build" "ccache ccache" "make make")
 
+# clang's FuzzedDataProvider.h: the fuzzers' input decoder, which the host
+# build's seed corpus and tests use too.
+fuzzed_data_provider=/usr/lib/llvm-14/lib/clang/14.0.6/include/fuzzer/FuzzedDataProvider.h
+
 # command-or-file package, by group
 group() {
   case $1 in
@@ -33,7 +37,8 @@ group() {
       "/usr/bin/python3 python3" \
       "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
-      "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" ;;
+      "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" \
+      "clang clang" "$fuzzed_data_provider libclang-rt-14-dev" ;;
     # EDK2's tree comes from Debian's source package, patched as Debian
     # does; its BaseTools are built with gcc and g++.
     image) printf '%s\n' "${BUILD[@]}" "clang clang" "clang++ clang" "lld-link lld" \
