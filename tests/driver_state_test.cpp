@@ -6,10 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,8 +17,7 @@
 #include "sim/outcome/outcome_json.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_file.h"
-#include "sim/scenario/scenario_json.h"
-#include "tests/fuzz_input_files.h"
+#include "tests/fuzz_scenarios.h"
 #include "tests/program_run.h"
 #include "tests/test_paths.h"
 
@@ -90,83 +86,50 @@ TEST(DriverState, EveryWritableGlobalOfTheFirmwareCodeIsReset) {
   }
 }
 
-// A scenario boardsim can play: an example, or a fuzz reproducer.
+// A scenario boardsim can play: an example, a fuzz seed or a reproducer.
 struct Scenario {
   std::string name;  // the case's
   std::string path;
-  std::optional<fuzz::InputMode> reproducerMode;
 };
 
-// Every example, then every fuzz reproducer.
 const std::vector<Scenario> &AllScenarios() {
   static const std::vector<Scenario> scenarios = [] {
     std::vector<Scenario> list;
-    for (const auto &entry :
-         std::filesystem::directory_iterator(testpaths::kExamplesDir)) {
-      list.push_back({entry.path().stem().string(), entry.path().string(), {}});
-    }
-    std::sort(
-        list.begin(), list.end(),
-        [](const Scenario &a, const Scenario &b) { return a.name < b.name; });
-    for (const FuzzInputFile &input : CheckedInFuzzInputs()) {
-      const std::filesystem::path path(input.path);
-      if (path.parent_path().filename() == "reproducers") {
-        list.push_back({path.filename().string(), input.path, input.mode});
-      }
-    }
-    for (Scenario &scenario : list) {
+    for (const std::filesystem::path &path : FuzzSeedScenarios()) {
+      std::string name =
+          path.parent_path().filename().string() + "_" + path.stem().string();
       std::replace_if(
-          scenario.name.begin(), scenario.name.end(),
+          name.begin(), name.end(),
           [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
           '_');
+      list.push_back({name, path.string()});
     }
     return list;
   }();
   return scenarios;
 }
 
-sim::BoardSetup SetupOf(const Scenario &scenario) {
-  sim::BoardSetup setup;
-  if (scenario.reproducerMode) {
-    return fuzz::DecodeInput(ReadInputFile(scenario.path),
-                             *scenario.reproducerMode);
-  }
-  if (auto refusal = sim::LoadScenario(scenario.path, setup)) {
-    ADD_FAILURE() << *refusal;
-  }
-  return setup;
-}
-
 class SecondBoardTest : public ::testing::TestWithParam<size_t> {};
 
 // The scenario after it in the list plays first, so that each one follows
-// a board other than its own. A reproducer reaches boardsim as the scenario
-// file the fuzzers write for it.
+// a board other than its own.
 TEST_P(SecondBoardTest, PlaysAsTheOnlyBoardOfAFreshBoardsim) {
   const std::vector<Scenario> &scenarios = AllScenarios();
   const Scenario &played = scenarios[GetParam()];
   const Scenario &before = scenarios[(GetParam() + 1) % scenarios.size()];
-  const sim::BoardSetup setup = SetupOf(played);
+  const sim::BoardSetup setup = LoadFuzzScenario(played.path);
   {
-    sim::SimulatedBoot first(SetupOf(before));
+    sim::SimulatedBoot first(LoadFuzzScenario(before.path));
     first.Play();
   }
   sim::SimulatedBoot boot(setup);
   boot.Play();
   const sim::BootOutcome outcome = sim::OutcomeOf(boot);
 
-  std::string scenarioPath = played.path;
-  if (played.reproducerMode) {
-    scenarioPath = testsupport::ScratchPath("scenario.json");
-    std::ofstream(scenarioPath) << sim::ScenarioJson(setup).dump(2) << '\n';
-  }
   const std::string boardsim =
-      std::string(testpaths::kBoardsim) + " " + scenarioPath;
+      std::string(testpaths::kBoardsim) + " " + played.path;
   const ProgramRun text = RunProgram(boardsim);
   const ProgramRun json = RunProgram(boardsim + " --json --trace");
-  if (played.reproducerMode) {
-    std::remove(scenarioPath.c_str());
-  }
   ASSERT_TRUE(text.err.empty() && json.err.empty()) << text.err << json.err;
   EXPECT_EQ(sim::OutcomeText(outcome), text.out)
       << played.name << " after " << before.name;
