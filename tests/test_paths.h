@@ -11,6 +11,9 @@ extern const char kExamplesDir[];
 extern const char kFuzzDir[];
 extern const char kBoardsim[];
 extern const char kBoardlay[];
+// Scenarios the reader refuses and accepts, which the schema's test reads
+// too.
+extern const char kScenarioCases[];
 
 }  // namespace testpaths
 

@@ -35,10 +35,10 @@ bool IsDigit(char c) {
   return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-// Decimal text holds at most 19 digits, "0x" text at most 16: both stay
-// within 64 bits.
-constexpr size_t kDecimalDigits = 19;
+// Text holds at most as many digits as the largest 64-bit number.
+constexpr size_t kDecimalDigits = 20;
 constexpr size_t kHexDigits = 16;
+constexpr char kLargestDecimal[] = "18446744073709551615";
 
 std::optional<uint64_t> ParsedNumber(const json &value, bool decimalText) {
   if (value.is_number_unsigned()) {
@@ -48,7 +48,9 @@ std::optional<uint64_t> ParsedNumber(const json &value, bool decimalText) {
     return std::nullopt;
   }
   const auto text = value.get<std::string>();
-  if (decimalText && !text.empty() && text.size() <= kDecimalDigits &&
+  if (decimalText && !text.empty() &&
+      (text.size() < kDecimalDigits ||
+       (text.size() == kDecimalDigits && text <= kLargestDecimal)) &&
       std::all_of(text.begin(), text.end(), IsDigit)) {
     return std::stoull(text);
   }
