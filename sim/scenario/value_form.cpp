@@ -149,13 +149,9 @@ std::string WindowPattern(uint64_t base, uint64_t size) {
 ordered_json NumberSchema(const Form &form) {
   const std::string hex = TextPattern(form.minimum, form.maximum, 16);
   if (form.decimalText) {
-    const uint64_t decimalMost = 9999999999999999999ULL;
-    return {
-        {"type", "string"},
-        {"pattern", "^(?:" +
-                        TextPattern(form.minimum,
-                                    std::min(form.maximum, decimalMost), 10) +
-                        "|" + hex + ")$"}};
+    return {{"type", "string"},
+            {"pattern", "^(?:" + TextPattern(form.minimum, form.maximum, 10) +
+                            "|" + hex + ")$"}};
   }
   return {{"anyOf",
            {{{"type", "integer"},
