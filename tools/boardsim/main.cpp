@@ -6,6 +6,7 @@
 #include "sim/board/simulated_boot.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_json.h"
+#include "sim/outcome/outcome_schema.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_json.h"
@@ -32,6 +33,7 @@ int main(int argc, char **argv) {
   bool scenario = false;
   bool schema = false;
   bool keys = false;
+  bool outcomeSchema = false;
   app.add_option("SCENARIO.json", scenarioPath,
                  "board scenario; without one, the default board");
   app.add_flag("--json", json, "print the JSON report");
@@ -46,6 +48,8 @@ int main(int argc, char **argv) {
   app.add_flag("--keys", keys,
                "print the scenario keys as the README lists them, and play "
                "nothing");
+  app.add_flag("--outcome-schema", outcomeSchema,
+               "print the JSON Schema of the --json report, and play nothing");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &help) {
@@ -53,7 +57,8 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &error) {
     std::cerr << "boardsim: " << error.what() << "\n"
               << "usage: boardsim [SCENARIO.json] [--json] [--trace] "
-                 "[--scenario] [--facts] [--schema] [--keys]\n";
+                 "[--scenario] [--facts] [--schema] [--keys] "
+                 "[--outcome-schema]\n";
     return kUsageError;
   }
   if (facts) {
@@ -62,6 +67,10 @@ int main(int argc, char **argv) {
   }
   if (schema) {
     std::cout << sim::ScenarioSchema().dump(2) << '\n';
+    return 0;
+  }
+  if (outcomeSchema) {
+    std::cout << sim::OutcomeSchema().dump(2) << '\n';
     return 0;
   }
   if (keys) {
