@@ -131,6 +131,18 @@ InjectedFault FaultOf(const json &item) {
                                 : 0U};
 }
 
+// A key that holds a setup member as it is: a number or a flag.
+template <typename T>
+Key Plain(const std::string &name, const std::string &description,
+          const Form &form, T BoardSetup::*member) {
+  return {name, description, form,
+          [member](const json &v, Reading &r) {
+            r.setup.*member = static_cast<T>(
+                v.is_boolean() ? uint64_t{v.get<bool>()} : NumberOf(v));
+          },
+          [member](const BoardSetup &s) { return ordered_json(s.*member); }};
+}
+
 std::vector<Key> MakeKeys() {
   const std::string completion =
       "1, 2 or 3: the completion status of an \"error\" P2SB";
@@ -196,21 +208,16 @@ std::vector<Key> MakeKeys() {
          r.setup.p2sb = Named(kP2sbBehaviours, v);
        },
        [](const BoardSetup &s) { return P2sbName(s.p2sb); }},
-      {"p2sb_completion",
-       "the completion status an \"error\" P2SB answers every message with",
-       Number(1, 3, completion),
-       [](const json &v, Reading &r) {
-         r.setup.p2sbCompletion = static_cast<uint8_t>(NumberOf(v));
-       },
-       [](const BoardSetup &s) { return s.p2sbCompletion; }},
-      {kP2sbBusyReadsKey,
-       "status reads a message stays busy for before the read after them "
-       "sees it complete (at the poll limit the driver's wait gives up first)",
-       Number(0, facts::kSidebandPollLimit, busyReads),
-       [](const json &v, Reading &r) {
-         r.setup.p2sbBusyReads = static_cast<uint32_t>(NumberOf(v));
-       },
-       [](const BoardSetup &s) { return s.p2sbBusyReads; }},
+      Plain("p2sb_completion",
+            "the completion status an \"error\" P2SB answers every message "
+            "with",
+            Number(1, 3, completion), &BoardSetup::p2sbCompletion),
+      Plain(kP2sbBusyReadsKey,
+            "status reads a message stays busy for before the read after "
+            "them sees it complete (at the poll limit the driver's wait "
+            "gives up first)",
+            Number(0, facts::kSidebandPollLimit, busyReads),
+            &BoardSetup::p2sbBusyReads),
       {"lan", "the device behind each LAN bridge, of keys 8 and 403",
        Array(Name(NamesOf(kLanDevices)), 2,
              "an array of 2 of " + Quoted(NamesOf(kLanDevices))),
@@ -230,12 +237,8 @@ std::vector<Key> MakeKeys() {
        [](const BoardSetup &s) {
          return ordered_json{MacText(s.macs[0]), MacText(s.macs[1])};
        }},
-      {"slot_records", "type-9 records in the SMBIOS table",
-       Number(0, 16, "0 to 16"),
-       [](const json &v, Reading &r) {
-         r.setup.slotRecords = static_cast<unsigned>(NumberOf(v));
-       },
-       [](const BoardSetup &s) { return s.slotRecords; }},
+      Plain("slot_records", "type-9 records in the SMBIOS table",
+            Number(0, 16, "0 to 16"), &BoardSetup::slotRecords),
       {"services", "outside services installed after the entry, in order",
        ServiceList(),
        [](const json &v, Reading &r) { r.services = NamedEach(kServices, v); },
@@ -246,13 +249,11 @@ std::vector<Key> MakeKeys() {
          r.preinstalled = NamedEach(kServices, v);
        },
        nullptr},
-      {"smm_base", "the firmware has EFI_SMM_BASE2_PROTOCOL", Boolean(),
-       [](const json &v, Reading &r) { r.setup.smmBase = v.get<bool>(); },
-       [](const BoardSetup &s) { return s.smmBase; }},
-      {kReadsZeroKey,
-       "every read of both chipset windows answers 0, as in QEMU", Boolean(),
-       [](const json &v, Reading &r) { r.setup.readsZero = v.get<bool>(); },
-       [](const BoardSetup &s) { return s.readsZero; }},
+      Plain("smm_base", "the firmware has EFI_SMM_BASE2_PROTOCOL", Boolean(),
+            &BoardSetup::smmBase),
+      Plain(kReadsZeroKey,
+            "every read of both chipset windows answers 0, as in QEMU",
+            Boolean(), &BoardSetup::readsZero),
       {"registers", "raw 32-bit register values over the model's defaults",
        Map(Address(""), Number(0, 0xFFFFFFFF, kValue32), registers,
            "each address once"),
@@ -311,12 +312,9 @@ std::vector<Key> MakeKeys() {
          }
          return all;
        }},
-      {"record_reads_without_buffer",
-       "SMBIOS reads succeed without handing back a buffer", Boolean(),
-       [](const json &v, Reading &r) {
-         r.setup.recordReadsWithoutBuffer = v.get<bool>();
-       },
-       [](const BoardSetup &s) { return s.recordReadsWithoutBuffer; }},
+      Plain("record_reads_without_buffer",
+            "SMBIOS reads succeed without handing back a buffer", Boolean(),
+            &BoardSetup::recordReadsWithoutBuffer),
       {"faults",
        "firmware calls that return the status instead: the call-th call of "
        "the service (0: every call)",
