@@ -84,10 +84,11 @@ void NumberEach(const json &array, std::array<uint8_t, N> &into) {
   }
 }
 
-Form ServiceList() {
-  Form form = Array(Name(NamesOf(kServices)), 0,
-                    "an array of " + Quoted(NamesOf(kServices)));
-  form.repeated = "each service named once";
+// An array of the names, each named at most once.
+Form EachOnce(const std::vector<std::string> &names,
+              const std::string &repeated) {
+  Form form = Array(Name(names), 0, "an array of " + Quoted(names));
+  form.repeated = repeated;
   return form;
 }
 
@@ -97,13 +98,6 @@ Form Steps() {
             "an array of steps, each one of " + Quoted(NamesOf(StepNames())));
   form.once = "entry";
   form.onceAccepted = "steps that name \"entry\" exactly once";
-  return form;
-}
-
-Form Tables() {
-  Form form = Array(Name(NamesOf(kTables)), 0,
-                    "an array of " + Quoted(NamesOf(kTables)));
-  form.repeated = "each table named once";
   return form;
 }
 
@@ -142,6 +136,31 @@ Key Plain(const std::string &name, const std::string &description,
           },
           [member](const BoardSetup &s) { return ordered_json(s.*member); }};
 }
+
+// A key that holds a map of the setup, numbers to values: each value read
+// from its text, each key and value written as text.
+template <typename K, typename V>
+Key MapOf(const std::string &name, const std::string &description,
+          const Form &form, std::map<K, V> BoardSetup::*member,
+          V (*read)(const json &), std::string (*keyText)(K),
+          ordered_json (*write)(const V &)) {
+  return {name, description, form,
+          [=](const json &v, Reading &r) {
+            for (const auto &[key, value] : v.items()) {
+              (r.setup.*member)[static_cast<K>(NumberOf(json(key)))] =
+                  read(value);
+            }
+          },
+          [=](const BoardSetup &s) {
+            ordered_json all = ordered_json::object();
+            for (const auto &[key, value] : s.*member) {
+              all[keyText(key)] = write(value);
+            }
+            return all;
+          }};
+}
+
+std::string DecimalText(uint64_t number) { return std::to_string(number); }
 
 std::vector<Key> MakeKeys() {
   const std::string completion =
@@ -240,11 +259,11 @@ std::vector<Key> MakeKeys() {
       Plain("slot_records", "type-9 records in the SMBIOS table",
             Number(0, 16, "0 to 16"), &BoardSetup::slotRecords),
       {"services", "outside services installed after the entry, in order",
-       ServiceList(),
+       EachOnce(NamesOf(kServices), "each service named once"),
        [](const json &v, Reading &r) { r.services = NamedEach(kServices, v); },
        nullptr},
       {"preinstalled", "outside services installed before the entry",
-       ServiceList(),
+       EachOnce(NamesOf(kServices), "each service named once"),
        [](const json &v, Reading &r) {
          r.preinstalled = NamedEach(kServices, v);
        },
@@ -254,64 +273,42 @@ std::vector<Key> MakeKeys() {
       Plain(kReadsZeroKey,
             "every read of both chipset windows answers 0, as in QEMU",
             Boolean(), &BoardSetup::readsZero),
-      {"registers", "raw 32-bit register values over the model's defaults",
-       Map(Address(""), Number(0, 0xFFFFFFFF, kValue32), registers,
-           "each address once"),
-       [](const json &v, Reading &r) {
-         for (const auto &[address, value] : v.items()) {
-           r.setup.registers[NumberOf(json(address))] =
-               static_cast<uint32_t>(NumberOf(value));
-         }
-       },
-       [](const BoardSetup &s) {
-         ordered_json all = ordered_json::object();
-         for (const auto &[address, value] : s.registers) {
-           all[Hex(address)] = Hex(value);
-         }
-         return all;
-       }},
-      {"bridge_keys",
-       "what the bridge-location service answers for a key (0 for any other)",
-       Map(bridgeKey,
-           Number(0, 0xFFFF, "a 16-bit PCI function, bus << 8 | dev << 3 | fn"),
-           "an object of location-service keys (decimal) to the PciAddress16 "
-           "of a bridge, such as {\"8\": \"0x00E0\"}",
-           "each key once"),
-       [](const json &v, Reading &r) {
-         for (const auto &[key, bridge] : v.items()) {
-           r.setup.bridgeKeys[NumberOf(json(key))] =
-               static_cast<uint16_t>(NumberOf(bridge));
-         }
-       },
-       [](const BoardSetup &s) {
-         ordered_json all = ordered_json::object();
-         for (const auto &[key, bridge] : s.bridgeKeys) {
-           all[std::to_string(key)] = Hex(bridge, 4);
-         }
-         return all;
-       }},
+      MapOf<uint64_t, uint32_t>(
+          "registers", "raw 32-bit register values over the model's defaults",
+          Map(Address(""), Number(0, 0xFFFFFFFF, kValue32), registers,
+              "each address once"),
+          &BoardSetup::registers,
+          [](const json &v) { return static_cast<uint32_t>(NumberOf(v)); },
+          [](uint64_t address) { return Hex(address); },
+          [](const uint32_t &value) { return ordered_json(Hex(value)); }),
+      MapOf<uint64_t, uint16_t>(
+          "bridge_keys",
+          "what the bridge-location service answers for a key (0 for any "
+          "other)",
+          Map(bridgeKey,
+              Number(0, 0xFFFF,
+                     "a 16-bit PCI function, bus << 8 | dev << 3 | fn"),
+              "an object of location-service keys (decimal) to the "
+              "PciAddress16 of a bridge, such as {\"8\": \"0x00E0\"}",
+              "each key once"),
+          &BoardSetup::bridgeKeys,
+          [](const json &v) { return static_cast<uint16_t>(NumberOf(v)); },
+          DecimalText,
+          [](const uint16_t &bridge) { return ordered_json(Hex(bridge, 4)); }),
       // At least the structure header that the service's contract promises.
-      {"record_copies",
-       "bytes the SMBIOS service hands back for a type-9 instance, whatever "
-       "its table holds",
-       Map(instance, Bytes(4, 255),
-           "an object of type-9 instances (1-255) to record bytes, such as "
-           "{\"3\": \"09110009\"}",
-           "each instance once"),
-       [](const json &v, Reading &r) {
-         for (const auto &[instance, bytes] : v.items()) {
-           r.setup
-               .recordCopies[static_cast<uint8_t>(NumberOf(json(instance)))] =
-               BytesOf(bytes);
-         }
-       },
-       [](const BoardSetup &s) {
-         ordered_json all = ordered_json::object();
-         for (const auto &[instance, bytes] : s.recordCopies) {
-           all[std::to_string(instance)] = HexBytes(bytes.data(), bytes.size());
-         }
-         return all;
-       }},
+      MapOf<uint8_t, std::vector<uint8_t>>(
+          "record_copies",
+          "bytes the SMBIOS service hands back for a type-9 instance, "
+          "whatever its table holds",
+          Map(instance, Bytes(4, 255),
+              "an object of type-9 instances (1-255) to record bytes, such as "
+              "{\"3\": \"09110009\"}",
+              "each instance once"),
+          &BoardSetup::recordCopies, BytesOf,
+          [](uint8_t instance) { return std::to_string(instance); },
+          [](const std::vector<uint8_t> &bytes) {
+            return ordered_json(HexBytes(bytes.data(), bytes.size()));
+          }),
       Plain("record_reads_without_buffer",
             "SMBIOS reads succeed without handing back a buffer", Boolean(),
             &BoardSetup::recordReadsWithoutBuffer),
@@ -334,7 +331,7 @@ std::vector<Key> MakeKeys() {
          return all;
        }},
       {"configuration_tables", "entries of the system table, in order",
-       Tables(),
+       EachOnce(NamesOf(kTables), "each table named once"),
        [](const json &v, Reading &r) {
          r.setup.configurationTables = NamedEach(kTables, v);
        },
