@@ -80,6 +80,15 @@ TEST(ScenarioFile, EveryKnobReadsBackAsWritten) {
   ExpectRoundTrip(setup);
 }
 
+TEST(ScenarioFile, WriterNamesTheSchemaFirstWhenAsked) {
+  const auto written = sim::ScenarioJson(BoardSetup{}, "../scenario.json");
+  EXPECT_EQ(written.begin().key(), "$schema");
+  EXPECT_EQ(written["$schema"], "../scenario.json");
+  EXPECT_FALSE(sim::ScenarioJson(BoardSetup{}).contains("$schema"));
+  EXPECT_TRUE(Parsed(written.dump()) == BoardSetup{})
+      << "the reader ignores it";
+}
+
 TEST(ScenarioFile, ServiceListsBecomeTheDefaultOrderOfSteps) {
   const BoardSetup setup =
       Parsed(R"({"preinstalled": ["smbios"], "services": ["setup_strings"]})");
