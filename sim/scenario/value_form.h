@@ -48,7 +48,7 @@ struct Form {
   size_t required = 0;  // Object: its first keys must be given
   size_t length = 0;    // Array: its fixed length; 0 for any
   // Array: what a repeated item refuses with (empty: repeats are fine).
-  // Map: what a key given twice, in two spellings of one number, does.
+  // Map: what a number given twice as keys, in two spellings, refuses with.
   std::string repeated = {};
   std::string once = {};          // Array: an item it holds exactly once,
   std::string onceAccepted = {};  // and what its absence or repeat refuses with
