@@ -1,6 +1,6 @@
 // What a scenario value may be. One form gives the reader's check of a
 // value (a refusal names the key, the value and what is accepted) and the
-// value's JSON Schema.
+// value's JSON Schema (form_schema.cpp).
 #ifndef BOARDCFG_SIM_SCENARIO_VALUE_FORM_H
 #define BOARDCFG_SIM_SCENARIO_VALUE_FORM_H
 
@@ -23,6 +23,10 @@ struct Refusal {
 
 [[noreturn]] void Refuse(const std::string &key, const json &value,
                          const std::string &accepted);
+
+// Numbers as text hold at most as many digits as the largest 64-bit number.
+constexpr size_t kDecimalDigits = 20;
+constexpr size_t kHexDigits = 16;
 
 struct Form {
   enum class Kind : uint8_t {
@@ -76,6 +80,7 @@ void CheckKeys(const std::string &where, const json &object,
                const std::vector<std::string> &known);
 // Refuses a value outside the form, naming it by path.
 void Check(const std::string &path, const json &value, const Form &form);
+// The form as JSON Schema (form_schema.cpp).
 ordered_json SchemaOf(const Form &form);
 
 // Values that passed their check, converted.
