@@ -57,8 +57,8 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &error) {
     std::cerr << "boardsim: " << error.what() << "\n"
               << "usage: boardsim [SCENARIO.json] [--json] [--trace] "
-                 "[--scenario] [--facts] [--schema] [--keys] "
-                 "[--outcome-schema]\n";
+                 "[--scenario] [--facts]\n"
+                 "                [--schema] [--keys] [--outcome-schema]\n";
     return kUsageError;
   }
   if (facts) {
