@@ -12,7 +12,7 @@ SHELL := /bin/bash
 # The builds (Ninja, quiet: compiler messages only) share ccache with the
 # machine's other clones (CMakePresets.json).
 
-.PHONY: all host image platform test run boot size clean
+.PHONY: all host image platform test run boot size clean scenario-contract
 
 all: host image
 
@@ -102,6 +102,14 @@ run:
 	@cmake --preset host >/dev/null
 	@cmake --build --preset host -j$$(nproc) --target boardsim
 	@build/host/boardsim $(SCENARIO)
+
+# The scenario file's schema (docs/scenario.schema.json) and the README's
+# list of its keys, written anew from boardsim's table of keys.
+scenario-contract:
+	@$(ENSURE) host
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host -j$$(nproc) --target boardsim
+	@tools/write-scenario-contract.sh build/host/boardsim
 
 # The firmware stage: the image in OVMF on every scenario (examples/ and
 # firmware-tests/scenarios/), or on SCENARIO=file alone, each compared with

@@ -37,9 +37,13 @@ bool describe = false;
 bool describeTrace = false;
 const char *scenarioPath = nullptr;
 
+// A finding's scenario is kept in fuzz/reproducers/, which names the schema
+// by this path.
+constexpr const char *kReproducerSchema = "../../docs/scenario.schema.json";
+
 void PrintScenario(const sim::BoardSetup &setup) {
   std::fprintf(stderr, "--- scenario\n%s\n",
-               sim::ScenarioJson(setup).dump(2).c_str());
+               sim::ScenarioJson(setup, kReproducerSchema).dump(2).c_str());
 }
 
 void PrintOutcome(const sim::SimulatedBoot &boot) {
@@ -52,7 +56,7 @@ void PrintOutcome(const sim::SimulatedBoot &boot) {
 
 void WriteScenario(const sim::BoardSetup &setup) {
   std::ofstream file(scenarioPath);
-  file << sim::ScenarioJson(setup).dump(2) << '\n';
+  file << sim::ScenarioJson(setup, kReproducerSchema).dump(2) << '\n';
   if (!file) {
     std::fprintf(stderr, "cannot write the scenario to %s\n", scenarioPath);
   }

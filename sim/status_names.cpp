@@ -47,10 +47,10 @@ std::optional<EFI_STATUS> StatusNamed(const std::string &name) {
   return std::nullopt;
 }
 
-std::string StatusNames() {
-  std::string names;
+std::vector<std::string> StatusNames() {
+  std::vector<std::string> names;
   for (const auto &[value, name] : kNames) {
-    names += (names.empty() ? "" : ", ") + std::string(name);
+    names.emplace_back(name);
   }
   return names;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/uefi.h"
 
@@ -15,8 +16,8 @@ std::string FormatStatus(EFI_STATUS status);
 const char *StatusName(EFI_STATUS status);
 // The status a name stands for; empty for a name outside the table.
 std::optional<EFI_STATUS> StatusNamed(const std::string &name);
-// Every name StatusNamed accepts, comma-separated.
-std::string StatusNames();
+// Every name StatusNamed accepts.
+std::vector<std::string> StatusNames();
 
 }  // namespace sim
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/program_run.h"
+#include "tests/scenario_cases.h"
 #include "tests/test_paths.h"
 
 namespace {
@@ -206,26 +207,20 @@ TEST(Boardsim, SlowP2sbShowsTheStatusReadsOfEachMessage) {
   EXPECT_EQ(busyRuns, 2);
 }
 
-struct BadInput {
-  const char *name;
-  const char *scenario;  // written to a file; null: no file at all
-  const char *mustName;  // the message names this
-};
-// Named in test listings by its case name, not its bytes.
-void PrintTo(const BadInput &c, std::ostream *out) { *out << c.name; }
+using testsupport::ScenarioCase;
 
-class BoardsimBadInput : public ::testing::TestWithParam<BadInput> {};
+class BoardsimBadInput : public ::testing::TestWithParam<ScenarioCase> {};
 
 TEST_P(BoardsimBadInput, RefusesWithStatus2AndPrintsNothingElse) {
-  const BadInput &c = GetParam();
+  const ScenarioCase &c = GetParam();
   std::string path = ScratchPath("missing-scenario.json");
-  if (std::string(c.name) == "DeeplyNestedValue") {
-    path = ScratchPath(std::string(c.name) + ".json");
+  if (c.name == "DeeplyNestedValue") {
+    path = ScratchPath(c.name + ".json");
     std::ofstream(path) << "{\"registers\": " << std::string(60000, '[')
                         << std::string(60000, ']') << "}";
-  } else if (c.scenario != nullptr) {
-    path = ScratchPath(std::string(c.name) + ".json");
-    std::ofstream(path) << c.scenario;
+  } else if (c.name != "MissingFile") {
+    path = ScratchPath(c.name + ".json");
+    std::ofstream(path) << c.text;
   } else {
     std::remove(path.c_str());
   }
@@ -233,61 +228,21 @@ TEST_P(BoardsimBadInput, RefusesWithStatus2AndPrintsNothingElse) {
   std::remove(path.c_str());
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty());
-  EXPECT_NE(run.err.find(c.mustName), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(c.names), std::string::npos) << run.err;
   EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Classes, BoardsimBadInput,
-    ::testing::Values(
-        BadInput{"MissingFile", nullptr, "cannot read scenario file"},
-        BadInput{"MalformedJson", "{\"straps\": [0, 1,", "malformed JSON"},
-        BadInput{"NotAnObject", "[1, 2]", "must be a JSON object"},
-        BadInput{"UnknownKey", R"({"strapz": [0, 0, 0, 0]})",
-                 "unknown key \"strapz\""},
-        BadInput{"UnknownNestedKey", R"({"gpp_b0": {"locked": true}})",
-                 "unknown key \"gpp_b0.locked\""},
-        BadInput{"WrongType", R"({"smm_base": "yes"})",
-                 "\"smm_base\": value \"yes\""},
-        BadInput{"LevelOutOfRange", R"({"straps": [0, 1, 2, 1]})",
-                 "\"straps[2]\": value 2"},
-        BadInput{"TooFewStraps", R"({"straps": [0, 1]})", "an array of 4"},
-        BadInput{"OwnerAboveThree", R"({"strap_owners": [0, 0, 0, 4]})",
-                 "0, 1, 2 or 3"},
-        BadInput{"DeviceIdTooWide", R"({"pch_device_id": "0x1A305"})",
-                 "16-bit device ID"},
-        BadInput{"NegativeNumber", R"({"slot_records": -1})",
-                 "\"slot_records\": value -1"},
-        BadInput{"UnknownService", R"({"services": ["smbios", "acpi"]})",
-                 "\"services[1]\": value \"acpi\""},
-        BadInput{"ServiceInBothLists",
-                 R"({"services": ["smbios"], "preinstalled": ["smbios"]})",
-                 "named in both"},
-        BadInput{"UnknownP2sb", R"({"p2sb": "hidden"})",
-                 "\"ok\", \"absent\", \"stuck\", \"error\""},
-        BadInput{"UnknownLanDevice", R"({"lan": ["i210", "e1000"]})",
-                 "\"lan[1]\""},
-        BadInput{"BadMac", R"({"macs": ["00:1b:21", "00:1b:21:00:00:02"]})",
-                 "\"macs[0]\""},
-        BadInput{"RegisterOutsideWindows",
-                 R"({"registers": {"0x80000000": "0x1"}})",
-                 "\"registers.0x80000000\""},
-        BadInput{"RegisterUnaligned", R"({"registers": {"0xFD6B0022": 1}})",
-                 "4-byte aligned"},
-        BadInput{"DuplicateKey",
-                 R"({"straps": [0, 0, 1, 1], "straps": [1, 1, 1, 1]})",
-                 "\"straps\" is given twice"},
-        BadInput{"DuplicateRegister",
-                 R"({"registers": {"0xfd6b0610": 1, "0xFD6B0610": 2}})",
-                 "is given twice"},
-        BadInput{"SignedMacByte",
-                 R"({"macs": ["-1:1b:21:a0:00:01", "00:1b:21:a0:00:02"]})",
-                 "\"macs[0]\""},
-        BadInput{"DeeplyNestedValue", nullptr, "an array of 1 items"},
-        BadInput{"RegisterValueTooWide",
-                 R"({"registers": {"0xFD6B0020": "0x100000000"}})",
-                 "a 32-bit value"}),
-    [](const auto &info) { return std::string(info.param.name); });
+// Every scenario the reader refuses, and what is no scenario at all.
+std::vector<ScenarioCase> BadInputs() {
+  std::vector<ScenarioCase> all = testsupport::ScenarioCases("refused");
+  all.push_back({"MissingFile", "", "cannot read scenario file"});
+  all.push_back({"DeeplyNestedValue", "", "an array of 1 items"});
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, BoardsimBadInput,
+                         ::testing::ValuesIn(BadInputs()),
+                         testsupport::ScenarioCaseName);
 
 TEST(Boardsim, DirectoryIsNotAScenario) {
   const ProgramRun run = Boardsim(::testing::TempDir());

@@ -4,7 +4,6 @@
 // reads) reach the boot they describe.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_json.h"
 #include "tests/board_test_support.h"
+#include "tests/scenario_cases.h"
 #include "tests/test_paths.h"
 
 namespace {
@@ -80,6 +80,15 @@ TEST(ScenarioFile, EveryKnobReadsBackAsWritten) {
   ExpectRoundTrip(setup);
 }
 
+TEST(ScenarioFile, WriterNamesTheSchemaFirstWhenAsked) {
+  const auto written = sim::ScenarioJson(BoardSetup{}, "../scenario.json");
+  EXPECT_EQ(written.begin().key(), "$schema");
+  EXPECT_EQ(written["$schema"], "../scenario.json");
+  EXPECT_FALSE(sim::ScenarioJson(BoardSetup{}).contains("$schema"));
+  EXPECT_TRUE(Parsed(written.dump()) == BoardSetup{})
+      << "the reader ignores it";
+}
+
 TEST(ScenarioFile, ServiceListsBecomeTheDefaultOrderOfSteps) {
   const BoardSetup setup =
       Parsed(R"({"preinstalled": ["smbios"], "services": ["setup_strings"]})");
@@ -108,72 +117,35 @@ TEST(ScenarioFile, FaultStatusesByNameOrNumber) {
             (sim::InjectedFault{"InSmm", EFI_DEVICE_ERROR, 0}));
 }
 
-struct Refused {
-  const char *scenario;
-  const char *mustName;
-};
-void PrintTo(const Refused &c, std::ostream *out) { *out << c.scenario; }
+using testsupport::ScenarioCase;
 
-// The key refused, and the case's place among those of that key: steps2.
-std::string RefusedKeyName(const ::testing::TestParamInfo<Refused> &info) {
-  const std::string scenario = info.param.scenario;
-  const size_t open = scenario.find('"') + 1;
-  std::string key;
-  for (char c : scenario.substr(open, scenario.find('"', open) - open)) {
-    if (std::isalnum(static_cast<unsigned char>(c))) {
-      key += c;
-    }
-  }
-  return key + std::to_string(info.index);
-}
-
-class ScenarioRefusal : public ::testing::TestWithParam<Refused> {};
+class ScenarioRefusal : public ::testing::TestWithParam<ScenarioCase> {};
 
 TEST_P(ScenarioRefusal, NamesTheKeyAndWhatIsAccepted) {
   BoardSetup setup;
   setup.slotRecords = 7;
-  const auto refusal = sim::ParseScenario(GetParam().scenario, setup);
+  const auto refusal = sim::ParseScenario(GetParam().text, setup);
   ASSERT_TRUE(refusal.has_value());
-  EXPECT_NE(refusal->find(GetParam().mustName), std::string::npos) << *refusal;
+  EXPECT_NE(refusal->find(GetParam().names), std::string::npos) << *refusal;
   EXPECT_EQ(setup.slotRecords, 7U) << "a refused scenario changes nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    NewKeys, ScenarioRefusal,
-    ::testing::Values(
-        Refused{R"({"steps": ["entry", "reboot"]})",
-                "\"steps[1]\": value \"reboot\""},
-        Refused{R"({"steps": ["ready_to_boot"]})",
-                "name \"entry\" exactly once"},
-        Refused{R"({"steps": ["entry", "entry"]})",
-                "name \"entry\" exactly once"},
-        Refused{R"({"steps": ["entry"], "services": []})", "one or the other"},
-        Refused{R"({"faults": [{"service": "GetTime", "status": 1}]})",
-                "\"faults[0].service\""},
-        Refused{R"({"faults": [{"service": "FreePool", "status": "oops"}]})",
-                "EFI_NOT_FOUND"},
-        Refused{R"({"faults": [{"service": "FreePool"}]})", "\"faults[0]\""},
-        Refused{R"({"faults": [{"service": "FreePool", "status": 1,
-                                "when": 2}]})",
-                "unknown key \"faults[0].when\""},
-        Refused{R"({"record_copies": {"3": "0911"}})", "4 to 255 bytes"},
-        Refused{R"({"record_copies": {"0": "09110009"}})",
-                "\"record_copies.0\""},
-        Refused{R"({"bridge_keys": {"8": "0x10000"}})", "\"bridge_keys.8\""},
-        Refused{R"({"bridge_keys": {"eight": "0x00E0"}})",
-                "\"bridge_keys.eight\""},
-        Refused{R"({"configuration_tables": ["hob_list", "hob_list"]})",
-                "each table named once"},
-        Refused{R"({"p2sb_completion": 0})", "1, 2 or 3"},
-        Refused{R"({"p2sb_completion": 4})", "1, 2 or 3"},
-        Refused{R"({"p2sb_busy_reads": 268435456})",
-                "key \"p2sb_busy_reads\": value 268435456 is not accepted; "
-                "accepted: 0 to 268435455"},
-        Refused{R"({"p2sb_busy_reads": -1})", "the driver's poll limit"},
-        Refused{R"({"p2sb_busy_reads": 2.5})", "\"p2sb_busy_reads\""},
-        Refused{R"({"p2sb_busy_reads": "seven"})", "status reads a sideband"},
-        Refused{R"({"hostile_reads": "0a0"})", "hex digit pairs"}),
-    RefusedKeyName);
+    Cases, ScenarioRefusal,
+    ::testing::ValuesIn(testsupport::ScenarioCases("refused")),
+    testsupport::ScenarioCaseName);
+
+// Edges of what each key accepts; each reads back as written.
+class ScenarioAccepted : public ::testing::TestWithParam<ScenarioCase> {};
+
+TEST_P(ScenarioAccepted, ReadsBackAsWritten) {
+  ExpectRoundTrip(Parsed(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ScenarioAccepted,
+    ::testing::ValuesIn(testsupport::ScenarioCases("accepted")),
+    testsupport::ScenarioCaseName);
 
 class ScenarioPlay : public ::testing::Test {
  protected:

@@ -14,6 +14,9 @@ extern const char kBoardlay[];
 // The host build's library of the firmware code.
 extern const char kFirmwareLibrary[];
 extern const char kFuzzSeedCorpus[];
+// Scenarios the reader refuses and accepts, which the schema's test reads
+// too.
+extern const char kScenarioCases[];
 
 }  // namespace testpaths
 

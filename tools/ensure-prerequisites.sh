@@ -31,11 +31,14 @@ fuzzed_data_provider=/usr/lib/llvm-14/lib/clang/14.0.6/include/fuzzer/FuzzedData
 # command-or-file package, by group
 group() {
   case $1 in
-    # The firmware stage's own tests and screen run on Debian's Python.
-    # objdump lists the firmware library's writable globals for a test.
+    # The firmware stage's own tests and screen, and the scenario schema's
+    # test, run on Debian's Python. objdump lists the firmware library's
+    # writable globals for a test.
     host) printf '%s\n' "${BUILD[@]}" "g++ g++" "objdump binutils" "python3 python3" \
       "/usr/bin/python3 python3" \
       "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
+      "/usr/lib/python3/dist-packages/jsonschema/__init__.py python3-jsonschema" \
+      "/usr/lib/python3/dist-packages/json5/__init__.py python3-json5" \
       "/usr/include/gtest/gtest.h libgtest-dev" "/usr/include/gmock/gmock.h libgmock-dev" \
       "/usr/include/nlohmann/json.hpp nlohmann-json3-dev" "/usr/include/CLI/CLI.hpp libcli11-dev" \
       "clang clang" "$fuzzed_data_provider libclang-rt-14-dev" ;;
@@ -48,6 +51,7 @@ group() {
     firmware) printf '%s\n' "qemu-system-x86_64 qemu-system-x86" "$ovmf/OVMF_CODE_4M.fd ovmf" \
       "$ovmf/OVMF_CODE_4M.secboot.fd ovmf" "$ovmf/OVMF_VARS_4M.fd ovmf" "/usr/bin/python3 python3" \
       "/usr/lib/python3/dist-packages/pyte/__init__.py python3-pyte" \
+      "/usr/lib/python3/dist-packages/jsonschema/__init__.py python3-jsonschema" \
       "UEFIExtract uefitool-cli" "pnmtopng netpbm" ;;
     platform) printf '%s\n' "gcc gcc" "g++ g++" "make make" "python3 python3" "nasm nasm" \
       "iasl acpica-tools" ;;

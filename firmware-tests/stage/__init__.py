@@ -13,6 +13,7 @@ Modules, one job each:
   trace     QEMU's guest_errors log as an access trace
   reader    the firmware side of one boot, in boardsim's JSON shape
   health    checks of the stage itself (not of the driver)
+  outcome_schema  both sides held to boardsim's outcome schema
   compare   firmware side against boardsim, one row per outcome
   report    printing rows and problems
   play      the set-up boots and the scenario boots

@@ -36,6 +36,11 @@ def expected_outcome(scenario):
     return _json_of([BOARDSIM, scenario, "--json"])
 
 
+def outcome_schema():
+    """The JSON Schema of boardsim's outcome (`boardsim --outcome-schema`)."""
+    return _json_of([BOARDSIM, "--outcome-schema"])
+
+
 def _number(text):
     return int(str(text), 0)
 

@@ -11,6 +11,7 @@ from .board import LaidOutBoard
 from .compare import compare, differing
 from .console import BootConsole
 from .firmware import DEBIAN_OVMF, VARIANTS
+from .outcome_schema import malformed
 from .reader import firmware_side
 from .runner import Boot, boot_record
 
@@ -88,6 +89,9 @@ def judge(scenario, directory, facts):
         (directory / "firmware.json").write_text(json.dumps(side, indent=1) + "\n")
         console = BootConsole(directory / "console.log")
         problems = health.scenario_problems(directory, console, facts, play, load_path)
+        shape = malformed(side, scenario.expected)
+        if shape:
+            return [], problems + [shape], []
         rows = compare(side, scenario.expected, facts, play)
         return rows, problems, remarks(side, console)
     except (KeyError, TypeError, ValueError, IndexError, AttributeError) as error:

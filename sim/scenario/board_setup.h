@@ -114,6 +114,7 @@ struct BoardSetup {
 // GPP_B0 in the layout of the setup's series.
 facts::PadCode GppB0Of(const BoardSetup &setup);
 
+// By the names of the scenario file (sim/scenario/scenario_keys.cpp).
 const char *ServiceName(OutsideService service);
 const char *P2sbName(P2sbBehaviour behaviour);
 const char *LanDeviceName(DeviceKind device);

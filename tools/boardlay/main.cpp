@@ -14,6 +14,7 @@
 #include "sim/hex_text.h"
 #include "sim/scenario/chipset_setup.h"
 #include "sim/scenario/scenario_file.h"
+#include "sim/scenario/scenario_keys.h"
 #include "tools/boardlay/live_board.h"
 #include "tools/boardlay/status_watch.h"
 #include "tools/boardlay/supervised_command.h"
@@ -135,15 +136,17 @@ int main(int argc, char **argv) {
     return kUsageError;
   }
   if (!gdbSocket.empty() && setup.p2sbBusyReads > kMostWatchedBusyReads) {
-    std::cerr << "boardlay: " << scenarioPath << ": \"p2sb_busy_reads\" "
+    std::cerr << "boardlay: " << scenarioPath << ": \""
+              << sim::scenario::kP2sbBusyReadsKey << "\" "
               << setup.p2sbBusyReads << " is more than the "
               << kMostWatchedBusyReads
               << " status reads the live board can watch in a boot\n";
     return kUsageError;
   }
   if (setup.readsZero) {
-    std::cerr << "boardlay: " << scenarioPath
-              << ": \"reads_zero\" describes unbacked windows; there is no "
+    std::cerr << "boardlay: " << scenarioPath << ": \""
+              << sim::scenario::kReadsZeroKey
+              << "\" describes unbacked windows; there is no "
                  "board to lay\n";
     return kUsageError;
   }

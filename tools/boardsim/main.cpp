@@ -6,9 +6,11 @@
 #include "sim/board/simulated_boot.h"
 #include "sim/outcome/boot_outcome.h"
 #include "sim/outcome/outcome_json.h"
+#include "sim/outcome/outcome_schema.h"
 #include "sim/outcome/outcome_text.h"
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_json.h"
+#include "sim/scenario/scenario_schema.h"
 #include "tools/boardsim/facts_json.h"
 
 namespace {
@@ -29,6 +31,9 @@ int main(int argc, char **argv) {
   bool trace = false;
   bool facts = false;
   bool scenario = false;
+  bool schema = false;
+  bool keys = false;
+  bool outcomeSchema = false;
   app.add_option("SCENARIO.json", scenarioPath,
                  "board scenario; without one, the default board");
   app.add_flag("--json", json, "print the JSON report");
@@ -38,6 +43,13 @@ int main(int argc, char **argv) {
                "print the scenario with every key resolved, and play nothing");
   app.add_flag("--facts", facts,
                "print the test-side board facts as JSON, and play nothing");
+  app.add_flag("--schema", schema,
+               "print the JSON Schema of scenario files, and play nothing");
+  app.add_flag("--keys", keys,
+               "print the scenario keys as the README lists them, and play "
+               "nothing");
+  app.add_flag("--outcome-schema", outcomeSchema,
+               "print the JSON Schema of the --json report, and play nothing");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp &help) {
@@ -45,11 +57,24 @@ int main(int argc, char **argv) {
   } catch (const CLI::ParseError &error) {
     std::cerr << "boardsim: " << error.what() << "\n"
               << "usage: boardsim [SCENARIO.json] [--json] [--trace] "
-                 "[--scenario] [--facts]\n";
+                 "[--scenario] [--facts]\n"
+                 "                [--schema] [--keys] [--outcome-schema]\n";
     return kUsageError;
   }
   if (facts) {
     std::cout << sim::FactsJson().dump(2) << '\n';
+    return 0;
+  }
+  if (schema) {
+    std::cout << sim::ScenarioSchema().dump(2) << '\n';
+    return 0;
+  }
+  if (outcomeSchema) {
+    std::cout << sim::OutcomeSchema().dump(2) << '\n';
+    return 0;
+  }
+  if (keys) {
+    std::cout << sim::ScenarioKeyListing();
     return 0;
   }
 
