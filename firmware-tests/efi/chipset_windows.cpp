@@ -1,32 +1,11 @@
 #include "firmware-tests/efi/chipset_windows.h"
 
+#include "firmware-tests/efi/shared_memory_devices.h"
 #include "firmware-tests/efi/stage_log.h"
-#include "platform/register_access.h"
-#include "sim/facts/board.h"
 
 namespace {
 
-// QEMU's q35 configuration window as OVMF programs it, and the shared-memory
-// devices (ivshmem-plain) whose 64-bit BAR2 backs the chipset windows, in
-// the order of their device numbers on bus 0.
-constexpr UINTN kConfigWindow = 0xB0000000;
-constexpr UINT32 kIvshmemIds = 0x11101AF4;
-constexpr UINT64 kChipsetWindows[2] = {facts::kPciWindowBase,
-                                       facts::kPrivateWindowBase};
-
 constexpr UINT16 kMemorySpaceEnable = 0x0002;
-constexpr UINTN kBar2LowOffset = 0x18;
-constexpr UINTN kBar2HighOffset = 0x1C;
-
-UINTN ConfigAddress(UINTN device, UINTN offset) {
-  return kConfigWindow + (device << 15) + offset;
-}
-
-UINT64 Bar2(UINTN device) {
-  return (UINT64{RegisterRead32(ConfigAddress(device, kBar2HighOffset))}
-          << 32) |
-         RegisterRead32(ConfigAddress(device, kBar2LowOffset));
-}
 
 VOID RecordBar2(const CHAR8 *prefix, UINTN device) {
   TextLine line;
@@ -44,9 +23,9 @@ UINTN MovedCount;
 
 VOID MoveChipsetWindows() {
   UINTN moved = 0;
-  for (UINTN device = 0; device < 32 && moved < 2; ++device) {
-    if (RegisterRead32(ConfigAddress(device, facts::kPciIdsOffset)) !=
-        kIvshmemIds) {
+  for (UINTN device = 0; device < kSharedMemoryDeviceLimit && moved < 2;
+       ++device) {
+    if (!IsSharedMemoryDevice(device)) {
       continue;
     }
     // Where PCI enumeration put it (0 before enumeration).
@@ -71,8 +50,7 @@ VOID MoveChipsetWindows() {
 VOID ReportWindowsHeld(const CHAR8 *when) {
   UINTN held = 0;
   for (UINTN i = 0; i < MovedCount; ++i) {
-    // The address without the BAR's type bits.
-    if ((Bar2(MovedDevices[i]) & ~UINT64{0xF}) == kChipsetWindows[i]) {
+    if (Bar2Address(MovedDevices[i]) == kChipsetWindows[i]) {
       ++held;
     }
   }

@@ -6,6 +6,7 @@
 #include "driver/board_service.h"
 #include "firmware-tests/efi/driver_image.h"
 #include "firmware-tests/efi/firmware_interfaces.h"
+#include "firmware-tests/efi/pad_store_probe.h"
 #include "firmware-tests/efi/setup_package_list.h"
 #include "firmware-tests/efi/text_line.h"
 #include "platform/outside_services.h"
@@ -169,6 +170,31 @@ VOID ReportSetupTexts() {
   }
 }
 
+// Only on a laid-out board, after every entry the driver's work may depend
+// on has been called.
+VOID ReportPadStore() {
+  PadStore probe = {};
+  if (!ProbePadStore(probe)) {
+    return;
+  }
+  const struct {
+    const CHAR8 *name;
+    UINT64 value;
+  } fields[] = {{" owner=", probe.owner},
+                {" before=", probe.before},
+                {" stored=", probe.stored},
+                {" read=", probe.readBack},
+                {" restored=", probe.restored}};
+  TextLine line;
+  LineStart(line, "BOARDCHECK pad-store address=");
+  LineHex(line, probe.address);
+  for (const auto &field : fields) {
+    LineText(line, field.name);
+    LineHex(line, field.value);
+  }
+  Say(line);
+}
+
 VOID ReportCompanionLog() {
   StageLogProtocol *log = nullptr;
   const EFI_STATUS status = Boot->LocateProtocol(
@@ -221,6 +247,7 @@ extern "C" EFI_STATUS EFIAPI CheckerEntry(EFI_HANDLE,
   }
   ReportSetupRefusals();
   ReportSetupTexts();
+  ReportPadStore();
 
   ReportCompanionLog();
   LineStart(line, "BOARDCHECK end");

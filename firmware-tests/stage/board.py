@@ -1,10 +1,13 @@
 """A scenario's board laid into two shared-memory files by boardlay, which
-runs QEMU as its child and serves the P2SB while it runs. QEMU maps each
-file through an ivshmem-plain device on bus 0; the companion moves their
-BAR2 to the chipset windows, the PCI window's device first. QEMU starts
-held (-S) with its gdbstub on a socket, through which boardlay watches the
-guest's stores and reads of the P2SB status register: a message completes
-on the status read after the scenario's busy ones, as in boardsim."""
+runs QEMU as its child and serves the P2SB and the GPIO store rules while
+it runs. QEMU maps each file through an ivshmem-plain device on bus 0; the
+companion moves their BAR2 to the chipset windows, the PCI window's device
+first. QEMU starts held (-S), its gdbstub connected to the socket boardlay
+listens on, through which boardlay watches the guest's stores to every
+register the model constrains and its reads of the P2SB status register:
+each store meets the model's rules before the guest's next instruction,
+and a message completes on the status read after the scenario's busy ones,
+as in boardsim."""
 
 import os
 import shutil
@@ -34,7 +37,8 @@ class LaidOutBoard:
                 "--gdb-socket", str(self.gdb_socket), "--"]
 
     def qemu_args(self):
-        args = ["-S", "-gdb", "unix:%s,server=on,wait=off" % self.gdb_socket]
+        args = ["-S", "-chardev", "socket,id=boardgdb,path=%s" % self.gdb_socket,
+                "-gdb", "chardev:boardgdb"]
         for window in WINDOW_NAMES:
             args += ["-object", "memory-backend-file,id=%swin,size=%s,share=on,mem-path=%s"
                      % (window, self.file_size, self.files[window]),

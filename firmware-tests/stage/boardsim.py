@@ -56,6 +56,7 @@ class Facts:
         self.private_window = _number(windows["private"]["base"])
         self.private_window_size = _number(windows["private"]["size"])
         self.window_file_size = _number(windows["file_size"])
+        self.dw0_tx_state = _number(raw["dw0_tx_state"])
         entry4 = raw["entry4"]
         self.first_size = entry4["first_size"]
         self.second_size = entry4["second_size"]

@@ -89,6 +89,22 @@ def gpp_b0_rows(side, expected):
     return rows
 
 
+def pad_store_row(side, expected, facts):
+    """The checker stores GPP_B0's DW0 with the TX state flipped and reads it
+    back with the next instruction: the board must already hold what
+    boardsim's model keeps of the store, the pad as the driver left it (a
+    TX-locked pad, or one another agent owns, keeps its value)."""
+    dw0 = int(expected["gpp_b0"]["dw0"], 16)
+    kept = expected["gpp_b0"]["tx_locked"] or expected["scenario"]["gpp_b0"]["owner"] != 0
+    read = dw0 if kept else dw0 ^ facts.dw0_tx_state
+    wanted = {"before": "0x%08X" % dw0, "read": "0x%08X" % read, "restored": "0x%08X" % dw0}
+    mine = (side.get("gpp_b0") or {}).get("pad_store")
+    if mine is not None:
+        mine = {key: mine[key] for key in wanted}
+    return same("GPP_B0 DW0 read right after a store flipping TX (before, read, restored)", mine,
+                wanted, note="the checker's store, read back by the next instruction")
+
+
 def lan_rows(side, expected, facts, play):
     mine = side.get("lan") or {}
     theirs = expected.get("lan") or {}
@@ -171,6 +187,7 @@ def compare(side, expected, facts, play):
                           "help": texts[help_id]}, note="screenshot setup-screen.png"))
     if play.windows == "laid-out":
         rows.extend(gpp_b0_rows(side, expected))
+        rows.append(pad_store_row(side, expected, facts))
     lookups = key_row("bridge lookups (key, bridge)", side, expected, "bridge_lookups")
     if play.bridge_location == "firmware":
         lookups.compared, lookups.agree = False, True

@@ -24,7 +24,9 @@ firmware side can observe:
   gpp_b0              laid-out boards: dw0 and tx_locked as the private
                       window held them after the boot (boardlay's account),
                       sideband_messages as boardlay served them,
-                      tx_lock_changes_unexplained
+                      tx_lock_changes_unexplained; pad_store: the checker's
+                      store to DW0 with the TX state flipped, read back by
+                      the next instruction, then undone
   access_count, accesses   unbacked windows: QEMU's guest_errors log
   consumer            firmware with the sample consumer: the status and the
                       MAC of each onboard port it printed on the debug
@@ -198,6 +200,16 @@ def gpp_b0(directory):
             "stores_kept_by_board": account["stores_changed"]}
 
 
+def pad_store(checker):
+    """The checker's `pad-store` line: DW0 before its store, as the next
+    instruction read it back, and after it was stored as before again."""
+    found = checker.facts.get("pad-store")
+    if found is None:
+        return None
+    return {"owner": int(found["owner"], 16),
+            **{key: "0x%08X" % int(found[key], 16) for key in ("before", "read", "restored")}}
+
+
 def unexplained_lock_changes(account, lock_address, lock):
     """The TX lock register may change only through messages the board's
     P2SB served: each found what the one before left, memory ends with what
@@ -238,6 +250,8 @@ def firmware_side(directory, facts, play, load_path):
     side["setup_screen"] = shown_on_screen(visit_record(directory))
     if play.windows == "laid-out":
         side["gpp_b0"] = gpp_b0(directory)
+        if side["gpp_b0"] is not None:
+            side["gpp_b0"]["pad_store"] = pad_store(console.checker)
     side["bridge_lookups"] = bridge_lookups(companion) if play.bridge_location == "companion" else None
     side["board_service"] = board_service(console.checker)
     side["lan"] = lan(console.checker)

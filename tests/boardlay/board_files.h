@@ -1,5 +1,6 @@
 // What the boardlay tests share: a scratch directory of this process, a
-// guest's view of a window file, and a scenario's board laid into files.
+// guest's view of a window file, a sideband message started through it,
+// and a scenario's board laid into files.
 #ifndef BOARDCFG_TESTS_BOARDLAY_BOARD_FILES_H
 #define BOARDCFG_TESTS_BOARDLAY_BOARD_FILES_H
 
@@ -22,6 +23,11 @@
 
 // The boards of these tests are of the H series.
 inline constexpr facts::Series kH = facts::Series::H;
+inline constexpr uint64_t kGppB0Dw0 = facts::PadDw0(kH, facts::kGppB0);
+inline constexpr facts::RegisterBits kGppB0LockTx =
+    facts::PadLockTx(kH, facts::kGppB0);
+inline constexpr facts::GpioPad kGppB1 = {1, 1};
+inline constexpr uint8_t kGppB0Port = facts::GroupOf(kH, facts::kGppB0).port;
 
 namespace boardlaytest {
 
@@ -87,6 +93,17 @@ class GuestWindow {
   int fd_;
   uint64_t base_;
 };
+
+// As the driver sends one: the message registers, then the opcode with busy.
+inline void StartMessage(GuestWindow &pci, uint8_t port, uint16_t offset,
+                         uint32_t data) {
+  pci.Store<uint32_t>(facts::kP2sbAddress, uint32_t{port} << 24 | offset);
+  pci.Store<uint32_t>(facts::kP2sbExtendedAddress, 0);
+  pci.Store<uint16_t>(facts::kP2sbRouting, 0);
+  pci.Store<uint32_t>(facts::kP2sbData, data);
+  pci.Store<uint16_t>(facts::kP2sbStatus,
+                      facts::kSidebandGpioLockOpcode << 8 | facts::kP2sbBusy);
+}
 
 // A scenario's board as boardlay lays it, the guest's view of both files
 // beside it.

@@ -12,26 +12,11 @@ namespace {
 
 using boardlaytest::GuestWindow;
 using boardlaytest::LaidBoard;
+using boardlaytest::StartMessage;
 using nlohmann::json;
 using sim::Hex;
 
-constexpr uint64_t kGppB0Dw0 = facts::PadDw0(kH, facts::kGppB0);
-constexpr facts::RegisterBits kGppB0LockTx =
-    facts::PadLockTx(kH, facts::kGppB0);
-constexpr facts::GpioPad kGppB1 = {1, 1};
-constexpr uint8_t kGppB0Port = facts::GroupOf(kH, facts::kGppB0).port;
 constexpr uint16_t kOpcodeInStatus = facts::kSidebandGpioLockOpcode << 8;
-
-// As the driver sends one: the message registers, then the opcode with busy.
-void StartMessage(GuestWindow &pci, uint8_t port, uint16_t offset,
-                  uint32_t data) {
-  pci.Store<uint32_t>(facts::kP2sbAddress, uint32_t{port} << 24 | offset);
-  pci.Store<uint32_t>(facts::kP2sbExtendedAddress, 0);
-  pci.Store<uint16_t>(facts::kP2sbRouting, 0);
-  pci.Store<uint32_t>(facts::kP2sbData, data);
-  pci.Store<uint16_t>(facts::kP2sbStatus,
-                      facts::kSidebandGpioLockOpcode << 8 | facts::kP2sbBusy);
-}
 
 void UnlockGppB0Tx(LaidBoard &board) {
   StartMessage(board.pciGuest, kGppB0Port,
@@ -312,5 +297,53 @@ TEST(LiveBoard, AccountHoldsGppB0AsMemoryHoldsIt) {
                   {"lock_tx_address", Hex(kGppB0LockTx.address)},
                   {"lock_tx", "0x00000000"}}));
 }
+
+struct RangesBoard {
+  const char *name;
+  void (*board)(sim::BoardSetup &);
+};
+// Named in test listings by its case name, not its bytes.
+void PrintTo(const RangesBoard &c, std::ostream *out) { *out << c.name; }
+
+void LpSeries(sim::BoardSetup &setup) { setup.pchDeviceId = 0x9D84; }
+void RegisterLoadedFarAway(sim::BoardSetup &setup) {
+  setup.registers[facts::PrivateRegister(0x10, 0x0FF0)] = 0x12345678;
+}
+
+class LiveBoardStoreRanges : public ::testing::TestWithParam<RangesBoard> {};
+
+// Every private register meets its store rules only if a store to it stops
+// the guest; QEMU walks the watchpoints at every TLB fill, so they stay few.
+TEST_P(LiveBoardStoreRanges, CoverTheStatusAndEveryPrivateRegister) {
+  sim::BoardSetup setup;
+  GetParam().board(setup);
+  LaidBoard board(setup);
+  boardlay::LiveBoard live(board.chipset, board.pci, board.privateRegisters);
+  const std::vector<boardlay::AddressRange> ranges = live.StoreRanges();
+  ASSERT_FALSE(ranges.empty());
+  EXPECT_EQ(ranges[0], (boardlay::AddressRange{facts::kP2sbStatus, 2}));
+  EXPECT_LE(ranges.size(), 8U);
+  size_t uncovered = 0;
+  board.chipset.ForEachRegister([&](uint64_t address, uint8_t width, uint32_t) {
+    if (width != 32 || !facts::InPrivateWindow(address)) {
+      return;
+    }
+    const size_t covering =
+        std::count_if(ranges.begin() + 1, ranges.end(), [&](const auto &range) {
+          return address >= range.address &&
+                 address + 4 <= range.address + range.size;
+        });
+    uncovered += covering == 1 ? 0 : 1;
+  });
+  EXPECT_EQ(uncovered, 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, LiveBoardStoreRanges,
+    ::testing::Values(RangesBoard{"HSeries", [](sim::BoardSetup &) {}},
+                      RangesBoard{"LpSeries", LpSeries},
+                      RangesBoard{"RegisterLoadedFarAway",
+                                  RegisterLoadedFarAway}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -63,6 +63,18 @@ LiveBoard::LiveBoard(sim::ChipsetModel &chipset, WindowFile &pci,
   lastBusy_ = Busy(pci_.Load<uint16_t>(facts::kP2sbStatus));
 }
 
+std::vector<AddressRange> LiveBoard::StoreRanges() const {
+  std::vector<uint64_t> addresses;
+  for (const PrivateRegister &reg : registers_) {
+    addresses.push_back(reg.address);
+  }
+  std::vector<AddressRange> ranges = {{facts::kP2sbStatus, 2}};
+  for (const AddressRange &range : CoveringRanges(addresses, 4)) {
+    ranges.push_back(range);
+  }
+  return ranges;
+}
+
 void LiveBoard::Step() {
   FollowPrivateStores();
   const uint16_t status = pci_.Load<uint16_t>(facts::kP2sbStatus);

@@ -2,9 +2,11 @@
 // then kept live while a guest runs on them.
 //
 // Memory answers loads and stores but cannot act, so the model acts in its
-// place, right after each guest store it sees in the files: a P2SB message
-// started by the busy bit is handed to the model's own P2SB, and a store to
-// a private register is handed to the model's GPIO communities, whose
+// place, right after each guest store to a register whose stores it
+// constrains (StoreRanges: the guest stops there, boardlay's write
+// watchpoints), before the guest's next instruction: a P2SB message started
+// by the busy bit is handed to the model's own P2SB, and a store to a
+// private register is handed to the model's GPIO communities, whose
 // resulting value (a TX state kept under its lock, a pad the host does not
 // own or whose configuration is locked, a read-only lock or ownership
 // register left as it was) goes back to memory.
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "sim/chipset/chipset_model.h"
+#include "tools/boardlay/watched_ranges.h"
 #include "tools/boardlay/window_file.h"
 
 namespace boardlay {
@@ -38,6 +41,10 @@ class LiveBoard {
   LiveBoard(sim::ChipsetModel &chipset, WindowFile &pci,
             WindowFile &privateRegisters);
 
+  // Where a guest store must stop the guest for the board to act on it:
+  // the P2SB status register, then every private register, folded into a
+  // few ranges.
+  std::vector<AddressRange> StoreRanges() const;
   // Looks at the files once and acts on what the guest stored since.
   void Step();
   // The guest read the status register once while a message was under way.

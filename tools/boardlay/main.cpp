@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,9 @@
 #include "sim/scenario/chipset_setup.h"
 #include "sim/scenario/scenario_file.h"
 #include "sim/scenario/scenario_keys.h"
+#include "tools/boardlay/guest_watch.h"
 #include "tools/boardlay/live_board.h"
-#include "tools/boardlay/status_watch.h"
+#include "tools/boardlay/stop_service.h"
 #include "tools/boardlay/supervised_command.h"
 #include "tools/boardlay/window_file.h"
 
@@ -24,12 +26,10 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
-// Between looks at the files and at the guest's stops.
-constexpr std::chrono::microseconds kPollInterval{100};
 // The guest stops at each status read while a message is busy; far more
 // than this would keep a boot from ending in its time.
 constexpr uint32_t kMostWatchedBusyReads = 100000;
-// How long QEMU may take to open its gdb socket.
+// How long QEMU may take to connect to the gdb socket.
 constexpr std::chrono::seconds kAttachLimit{20};
 
 // By name (the files need not exist yet) or as the same file under two
@@ -60,26 +60,16 @@ bool WriteAccount(const std::string &path, const boardlay::LiveBoard &board) {
   return true;
 }
 
-// Each stop of the guest at the status register is served before it runs
-// on: a store may start a message, a read counts towards its completion.
-void ServeStops(boardlay::StatusWatch &watch, boardlay::LiveBoard &board) {
-  for (;;) {
-    const boardlay::StatusWatch::Stop stop = watch.NextStop();
-    switch (stop) {
-      case boardlay::StatusWatch::Stop::None:
-      case boardlay::StatusWatch::Stop::Gone:
-        return;
-      case boardlay::StatusWatch::Stop::Written:
-        board.Step();
-        break;
-      case boardlay::StatusWatch::Stop::Read:
-        board.StatusRead();
-        break;
-      case boardlay::StatusWatch::Stop::Other:
-        break;
-    }
-    watch.WatchReads(board.WantsStatusReads());
-    watch.Resume();
+void Serve(boardlay::GuestWatch &watch, boardlay::LiveBoard &board, bool ready,
+           const std::string &socket) {
+  if (watch.Attached()) {
+    boardlay::ServeStops(watch, board);
+  } else if (ready) {
+    watch.Attach();
+  } else {
+    throw std::runtime_error("QEMU did not connect to the gdb socket " +
+                             socket + " within " +
+                             std::to_string(kAttachLimit.count()) + " s");
   }
 }
 
@@ -111,10 +101,11 @@ int main(int argc, char **argv) {
                  "GPP_B0's final DW0 and LockTx");
   std::string gdbSocket;
   app.add_option("--gdb-socket", gdbSocket,
-                 "QEMU's gdbstub socket (-gdb unix:PATH,server=on,wait=off "
-                 "with -S), through which the board sees the guest's status "
-                 "reads and stores; without it a message the guest starts "
-                 "stays busy, as no status read reaches the board");
+                 "socket to listen on for QEMU's gdbstub (-chardev "
+                 "socket,id=ID,path=PATH -gdb chardev:ID -S): each guest "
+                 "store the model constrains, and each status read, is "
+                 "served before the guest's next instruction; without it, "
+                 "stores are followed once the command exited");
   app.add_option("command", command, "command to run with the board live");
   try {
     app.parse(argc, argv);
@@ -163,21 +154,21 @@ int main(int argc, char **argv) {
       return 0;
     }
     boardlay::LiveBoard board(chipset, pci, privateRegisters);
-    boardlay::StatusWatch watch(gdbSocket, facts::kP2sbStatus, 2);
-    const auto started = std::chrono::steady_clock::now();
-    const int status = boardlay::RunSupervised(command, kPollInterval, [&] {
-      board.Step();
-      if (gdbSocket.empty()) {
-        return;
-      }
-      if (!watch.TryAttach()) {
-        if (std::chrono::steady_clock::now() - started > kAttachLimit) {
-          throw std::runtime_error("QEMU opened no gdb socket at " + gdbSocket);
-        }
-        return;
-      }
-      ServeStops(watch, board);
-    });
+    std::optional<boardlay::GuestWatch> watch;
+    if (!gdbSocket.empty()) {
+      watch.emplace(gdbSocket, board.StoreRanges(),
+                    boardlay::AddressRange{facts::kP2sbStatus, 2});
+    }
+    const int status = boardlay::RunSupervised(
+        command, kAttachLimit, [&] { return watch ? watch->Descriptor() : -1; },
+        [&](bool ready) {
+          if (watch) {
+            Serve(*watch, board, ready, gdbSocket);
+          }
+        });
+    // Without the watch the board has seen none of the command's stores
+    // yet; with it, this finds nothing left to follow.
+    board.Step();
     return WriteAccount(accountPath, board) ? status : kFailure;
   } catch (const std::exception &error) {
     std::cerr << "boardlay: " << error.what() << '\n';

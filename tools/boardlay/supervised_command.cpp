@@ -1,9 +1,10 @@
 #include "tools/boardlay/supervised_command.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,8 +55,9 @@ std::runtime_error SystemError(const char *call) {
 }  // namespace
 
 int RunSupervised(std::vector<std::string> command,
-                  std::chrono::nanoseconds interval,
-                  const std::function<void()> &poll) {
+                  std::chrono::milliseconds quiet,
+                  const std::function<int()> &wanted,
+                  const std::function<void(bool ready)> &serve) {
   if (command.empty()) {
     throw std::runtime_error("no command to run");
   }
@@ -76,22 +78,36 @@ int RunSupervised(std::vector<std::string> command,
   if (pendingSignal != 0) {
     kill(started, pendingSignal);
   }
+  // Readable once the child exited. Debian's glibc declares pidfd_open
+  // without C linkage for C++, so the call goes through syscall().
+  const int exited = static_cast<int>(syscall(SYS_pidfd_open, started, 0));
+  if (exited < 0) {
+    throw SystemError("pidfd_open");
+  }
 
-  const auto seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(interval);
-  const timespec pause = {static_cast<time_t>(seconds.count()),
-                          static_cast<long>((interval - seconds).count())};
   int status = 0;
-  while (true) {
-    const pid_t done = waitpid(started, &status, WNOHANG);
-    poll();
-    if (done == started) {
+  for (;;) {
+    pollfd ready[2] = {{exited, POLLIN, 0}, {wanted(), POLLIN, 0}};
+    const int count =
+        poll(ready, ready[1].fd >= 0 ? 2 : 1, static_cast<int>(quiet.count()));
+    if (count < 0 && errno != EINTR) {
+      close(exited);
+      throw SystemError("poll");
+    }
+    if (count == 0) {
+      serve(false);
+    } else if (count > 0 && ready[1].revents != 0) {
+      serve(true);
+    }
+    if (count > 0 && ready[0].revents != 0) {
       break;
     }
-    if (done < 0 && errno != EINTR) {
+  }
+  close(exited);
+  while (waitpid(started, &status, 0) < 0) {
+    if (errno != EINTR) {
       throw SystemError("waitpid");
     }
-    nanosleep(&pause, nullptr);
   }
   child = -1;
   if (WIFEXITED(status)) {

@@ -1,5 +1,5 @@
-// A command run as a child that does not outlive this process, looked at
-// every poll interval until it exits.
+// A command run as a child that does not outlive this process, served
+// whenever something it does needs an answer, until it exits.
 #ifndef BOARDCFG_TOOLS_BOARDLAY_SUPERVISED_COMMAND_H
 #define BOARDCFG_TOOLS_BOARDLAY_SUPERVISED_COMMAND_H
 
@@ -11,13 +11,16 @@
 namespace boardlay {
 
 // Runs the command (searched in PATH), forwarding SIGTERM, SIGINT and SIGHUP
-// to it, and calls `poll` every interval while it runs and once after it
-// exited. Returns its exit status, 128 + the signal that ended it, or 127
-// when it could not be started; throws std::runtime_error when no child
-// can be made or waited for, and whatever `poll` throws.
+// to it. While it runs, waits for the descriptor `wanted` names (none when
+// negative; asked again before each wait) to become readable and then calls
+// `serve(true)`, or calls `serve(false)` when nothing came for `quiet`.
+// Returns its exit status, 128 + the signal that ended it, or 127 when it
+// could not be started; throws std::runtime_error when no child can be made
+// or waited for, and whatever `serve` throws.
 int RunSupervised(std::vector<std::string> command,
-                  std::chrono::nanoseconds interval,
-                  const std::function<void()> &poll);
+                  std::chrono::milliseconds quiet,
+                  const std::function<int()> &wanted,
+                  const std::function<void(bool ready)> &serve);
 
 }  // namespace boardlay
 

@@ -3,6 +3,7 @@
 #include "driver_file.h"
 #include "sim/facts/board.h"
 #include "sim/facts/efi_guids.h"
+#include "sim/facts/gpio_layout.h"
 #include "sim/firmware/service_call.h"
 #include "sim/hex_text.h"
 
@@ -38,6 +39,7 @@ ordered_json FactsJson() {
           {"size", Hex(facts::kPrivateWindowSize)}}},
         {"file_size", Hex(facts::kStageWindowFileSize)}}},
       {"lpc_device_id", Hex(facts::kLpcDeviceId)},
+      {"dw0_tx_state", Hex(facts::kDw0TxState)},
       {"p2sb",
        {{"vendor_id", Hex(facts::kP2sbVendorId)},
         {"address", Hex(facts::kP2sbAddress)},

@@ -10,7 +10,10 @@ images' listing); fixtures/platform-varnex-w: that board in OVMF built from
 source with the package (make platform), its scenario.json as played (the
 sample consumer's call of entry 4 among the steps), its debug.log trimmed to
 the driver's load and protection, the image loaded after it, and the
-consumer's lines, and the booted image's layout (image-layout.json). Each
+consumer's lines, and the booted image's layout (image-layout.json). The
+laid-out consoles carry the checker's pad-store line and their accounts
+the store the board kept of it, as every boot of this board makes them
+(taken from a boot of varnex-w in Debian's OVMF). Each
 has the boardsim.json it is compared with (test_fixtures holds it to what
 boardsim prints today) and the runner's boot.json."""
 

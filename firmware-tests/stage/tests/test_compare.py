@@ -6,8 +6,8 @@ from stage.plan import Play
 from stage.reader import firmware_side
 from stage.report import scenario_lines
 
-from .fixture import (FIXTURES, LAID_OUT, LOAD_PATH, PLATFORM_LAID_OUT, RECORDED, UNBACKED, edited, expected,
-                      facts)
+from .fixture import (FIXTURES, LAID_OUT, LOAD_PATH, PLATFORM_LAID_OUT, RECORDED, UNBACKED, copied, edited,
+                      expected, facts)
 
 
 def side_of(name, play):
@@ -41,6 +41,9 @@ class AgreeingSidesTest(unittest.TestCase):
         self.assertNotIn("access trace (op, width, address, read value; in order)", laid_out)
 
 
+PAD_STORE = "GPP_B0 DW0 read right after a store flipping TX (before, read, restored)"
+
+
 class WrongExpectationTest(unittest.TestCase):
     """Each edited expectation must fail the comparison in the named rows."""
 
@@ -67,7 +70,12 @@ class WrongExpectationTest(unittest.TestCase):
          lambda e: e["gpp_b0"]["sideband_messages"][1].update(status_reads=3),
          ["sideband messages served (every field)"]),
         ("DW0 untouched", "varnex-w", LAID_OUT,
-         lambda e: e["gpp_b0"].update(dw0="0x44000201"), ["GPP_B0 DW0"]),
+         lambda e: e["gpp_b0"].update(dw0="0x44000201"), ["GPP_B0 DW0", PAD_STORE]),
+        ("TX lock lifted at the end", "varnex-w", LAID_OUT,
+         lambda e: e["gpp_b0"].update(tx_locked=False), ["GPP_B0 TX lock", PAD_STORE]),
+        ("lifted, but another agent owns the pad", "varnex-w", LAID_OUT,
+         lambda e: (e["gpp_b0"].update(tx_locked=False), e["scenario"]["gpp_b0"].update(owner=1)),
+         ["GPP_B0 TX lock"]),
         ("a failed entry", "varnex-w", LAID_OUT,
          lambda e: e.update(entry_status="0x800000000000000E"), ["entry status (class)"]),
         ("an SMM base", "reads-zero", UNBACKED,
@@ -121,6 +129,34 @@ class WrongExpectationTest(unittest.TestCase):
         self.assertIn("58 accesses, the first difference at #51", text)
         self.assertIn("firmware (QEMU)", text)
         self.assertRegex(text, r"<>  51  \S+ +\d+ 0x[0-9A-F]{8}.*  \S+ +\d+ 0x[0-9A-F]{8}")
+
+
+class PadStoreTest(unittest.TestCase):
+    """The checker's store to the TX-locked GPP_B0, read back by the next
+    instruction: a board that had not yet acted on the store fails."""
+
+    LINE = (b"BOARDCHECK pad-store address=0xfd6e0790 owner=0x0 before=0x44000200 stored=0x44000201 "
+            b"read=0x44000200 restored=0x44000200\r\n")
+
+    def row_after(self, change):
+        scratch, directory = copied("varnex-w")
+        with scratch:
+            console = directory / "console.log"
+            text = console.read_bytes()
+            self.assertIn(self.LINE, text)
+            console.write_bytes(change(text))
+            side = firmware_side(directory, facts(), LAID_OUT, LAID_OUT.load_path)
+        rows = compare(side, expected("varnex-w"), facts(), LAID_OUT)
+        return next(row for row in rows if row.outcome == PAD_STORE)
+
+    def test_read_back_against_boardsim(self):
+        cases = [("as recorded", lambda text: text, True),
+                 ("the store itself read back", lambda text: text.replace(
+                     self.LINE, self.LINE.replace(b"read=0x44000200", b"read=0x44000201")), False),
+                 ("no store made", lambda text: text.replace(self.LINE, b""), False)]
+        for what, change, agree in cases:
+            with self.subTest(what):
+                self.assertEqual(self.row_after(change).agree, agree)
 
 
 class ConsumerTest(unittest.TestCase):
