@@ -102,13 +102,14 @@ def equivalence(name):
     """The reason a mutant is listed as equivalent, or None. A listed name
     may stand for several with `*`."""
     for listed, reason in EQUIVALENT.items():
-        if listed == name or "*" in listed and _pattern(listed).fullmatch(name):
+        if _listed_as(listed, name):
             return reason
     return None
 
 
-def _pattern(listed):
-    return re.compile(".*".join(re.escape(part) for part in listed.split("*")))
+def _listed_as(listed, name):
+    return re.fullmatch(".*".join(map(re.escape, listed.split("*"))),
+                        name) is not None
 
 
 def sync_tree():
@@ -250,9 +251,7 @@ def check(mutants):
     names = {m.name for m in mutants}
     problems = [f"listed as equivalent, not generated: {listed}"
                 for listed in EQUIVALENT
-                if not any(listed == name or "*" in listed
-                           and _pattern(listed).fullmatch(name)
-                           for name in names)]
+                if not any(_listed_as(listed, name) for name in names)]
     print("\n".join(problems) or
           f"{len(EQUIVALENT)} equivalent entries, each among the "
           f"{len(mutants)} mutants generated")
