@@ -6,8 +6,8 @@ the host build compiles (tools/mutant_generator.py): relational, arithmetic,
 bitwise and shift, logical operators, integer and boolean constants,
 statements deleted, EFI_STATUS values swapped. Each is applied alone to a
 scratch copy of the tree (build/mutation-survey/src, its own host build
-under it); the test programs are rebuilt and run, quickest first, stopping
-at the first failure. A mutant is killed when a test fails (or runs past its
+under it); the test programs are rebuilt and run, the one that killed the
+previous mutant first, then the quickest, stopping at the first failure. A mutant is killed when a test fails (or runs past its
 time limit), survived when all pass, and not viable when it does not build.
 The worktree itself is never changed.
 
@@ -152,10 +152,13 @@ class BuildFailed(Exception):
     pass
 
 
-def first_failure(limits):
+def first_failure(limits, order):
     """The first failing test as 'program: test', or None when all pass;
-    raises BuildFailed when the mutated code does not build."""
-    for program, limit in limits.items():
+    raises BuildFailed when the mutated code does not build. The program
+    that fails goes first in order: the next mutant, most often of the same
+    code, most likely fails there too."""
+    for program in list(order):
+        limit = limits[program]
         built, log = build(PROGRAMS[program])
         if not built:
             raise BuildFailed(log)
@@ -167,6 +170,8 @@ def first_failure(limits):
         except subprocess.TimeoutExpired:
             return f"{name}: over {limit:.0f} s"
         if result.returncode != 0:
+            order.remove(program)
+            order.insert(0, program)
             for line in result.stdout.splitlines():
                 if line.startswith("[  FAILED  ]"):
                     return f"{name}: {line[12:].strip().split(' ')[0]}"
@@ -202,6 +207,7 @@ def prepare():
 def survey(chosen, limits):
     """(mutant, built, killer) for each mutant, in order."""
     results = []
+    order = list(limits)
     log = (SCRATCH / "results.txt").open("w")
     for index, mutant in enumerate(chosen, 1):
         target = COPY / mutant.file
@@ -210,7 +216,7 @@ def survey(chosen, limits):
         built, killer = True, None
         try:
             target.write_text(mutant_generator.apply(original, mutant))
-            killer = first_failure(limits)
+            killer = first_failure(limits, order)
         except BuildFailed:
             built = False
         finally:
