@@ -7,9 +7,10 @@ bitwise and shift, logical operators, integer and boolean constants,
 statements deleted, EFI_STATUS values swapped. Each is applied alone to a
 scratch copy of the tree (build/mutation-survey/src, its own host build
 under it); the test programs are rebuilt and run, the one that killed the
-previous mutant first, then the quickest, stopping at the first failure. A mutant is killed when a test fails (or runs past its
-time limit), survived when all pass, and not viable when it does not build.
-The worktree itself is never changed.
+previous mutant first, then the quickest, stopping at the first failure. A
+mutant is killed when a test fails (or runs past its time limit), survived
+when all pass, and not viable when it does not build. The worktree itself
+is never changed.
 
 Not mutated: platform/uefi.h and platform/outside_services.h, the UEFI
 definitions and the outside services' interfaces, which the firmware model
