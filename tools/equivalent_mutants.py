@@ -30,6 +30,22 @@ EQUIVALENT = {
     "driver/support_library.cpp:InitSupportLibrary:statement:"
     "ServiceGlobals.RuntimeServices=system->Runtim...::1":
         "nothing in the driver reads the runtime services",
+    "gpio/lock_registers.cpp:HasLockRegisters:*":
+        "only a static_assert calls it, at build time; a weaker check lets "
+        "the same tables through and changes no code",
+    "gpio/lock_registers.cpp:IsGroupAndDwValid:bitwise:|:^:1":
+        "the base's low byte is clear and count - 1 fits in it, so or and "
+        "exclusive or agree",
+    # The last 32-pad block of a group, (Pads - 1) >> 5.
+    "gpio/lock_registers.cpp:IsGroupAndDwValid:arithmetic:-:+:2":
+        "(Pads + 1) >> 5 differs only for a group of 31, 32, 63 or 64 pads, "
+        "and neither table has one",
+    "gpio/lock_registers.cpp:IsGroupAndDwValid:constant:1U:2U:1":
+        "(Pads - 2) >> 5 differs only for a group of 1 or 33 pads, and "
+        "neither table has one",
+    "gpio/lock_registers.cpp:IsGroupAndDwValid:constant:1U:0U:1":
+        "Pads >> 5 differs only for a group of 32 or 64 pads, and neither "
+        "table has one",
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
