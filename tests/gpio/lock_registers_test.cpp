@@ -234,10 +234,10 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
 
 TEST_F(LockRegisterTest, UnlockAndLockChangeOnlyTheirBits) {
   StartOn(kHDeviceId);
-  Board().OverrideRegister(0xFD6E008C, 0x80000106);  // H GPP_B LockTx
+  Board().OverrideRegister(0xFD6E008C, 0x80000107);  // H GPP_B LockTx
   EXPECT_EQ(UnlockPadTx(0x0301, 0, 0x00000104), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000002u);
-  EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000011), EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000003u);
+  EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000010), EFI_SUCCESS);
   EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000013u);
   EXPECT_EQ(Board().Flags(), Lines{});
 }
