@@ -46,6 +46,10 @@ EQUIVALENT = {
     "gpio/lock_registers.cpp:IsGroupAndDwValid:constant:1U:0U:1":
         "Pads >> 5 differs only for a group of 32 or 64 pads, and neither "
         "table has one",
+    "gpio/gpp_b0_output.cpp:DriveGppB0Low:constant:FALSE:TRUE:1":
+        "locked keeps its first value only when GPP_B0 is not a pad, on the "
+        "LP series, and there LockPadTx rejects group 0x0301 before any "
+        "access",
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
