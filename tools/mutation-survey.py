@@ -40,6 +40,7 @@ import re
 import shutil
 import subprocess
 import sys
+import textwrap
 import time
 from pathlib import Path
 
@@ -111,6 +112,14 @@ def equivalence(name):
 def _listed_as(listed, name):
     return re.fullmatch(".*".join(map(re.escape, listed.split("*"))),
                         name) is not None
+
+
+def wrapped(text):
+    """Lines of at most 100 columns, the later ones indented."""
+    return "\n".join(textwrap.fill(line, 100, subsequent_indent="    ",
+                                   break_long_words=False,
+                                   break_on_hyphens=False)
+                     for line in text.splitlines())
 
 
 def sync_tree():
@@ -231,7 +240,8 @@ def survey(chosen, limits):
                 mutant.name) else "")
         results.append((mutant, built, killer))
         line = f"[{index}/{len(chosen)}] {mutant.name}: {verdict}"
-        print(f"{line} ({time.monotonic() - start:.0f} s)", flush=True)
+        print(wrapped(f"{line} ({time.monotonic() - start:.0f} s)"),
+              flush=True)
         log.write(line + "\n")
         log.flush()
     build()  # leave the scratch build unmutated
@@ -248,7 +258,7 @@ def summary(results, generated):
              f"{len(survived) - len(real)} equivalent, "
              f"{len(unviable)} not viable"]
     lines += [f"  survived: {m.name}" for m in real]
-    lines += [f"  equivalent: {m.name}: {equivalence(m.name)}"
+    lines += [f"  equivalent: {m.name}\n    {equivalence(m.name)}"
               for m in survived if equivalence(m.name)]
     lines += [f"  listed as equivalent, yet killed: {m.name}" for m in killed
               if equivalence(m.name)]
@@ -299,13 +309,14 @@ def main():
     if args.list:
         for m in chosen:
             reason = equivalence(m.name)
-            print(m.name + (f"\n    equivalent: {reason}" if reason else ""))
+            print(wrapped(m.name + (f"\n    equivalent: {reason}" if reason
+                                    else "")))
         return 0
 
     results = survey(chosen, prepare())
     lines, real = summary(results, len(mutants))
     (SCRATCH / "report.txt").write_text("\n".join(lines) + "\n")
-    print("\n".join(lines))
+    print(wrapped("\n".join(lines)))
     return 1 if real else 0
 
 
