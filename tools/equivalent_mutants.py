@@ -28,7 +28,7 @@ EQUIVALENT = {
         "the two bytes of the handle do not overlap, so or and exclusive or "
         "agree",
     "driver/support_library.cpp:InitSupportLibrary:statement:"
-    "ServiceGlobals.RuntimeServices=system->Runtim...::1":
+    "ServiceGlobals.RuntimeServi...::1":
         "nothing in the driver reads the runtime services",
     "gpio/lock_registers.cpp:HasLockRegisters:*":
         "only a static_assert calls it, at build time; a weaker check lets "

@@ -355,7 +355,7 @@ class _Scanner:
                   start=first.start)
 
 
-def _joined(tokens, limit=48):
+def _joined(tokens, limit=30):
     text = ""
     for token in tokens:
         if text and token.kind == "ident" and text[-1].isalnum():
