@@ -11,6 +11,7 @@ import mutant_generator  # noqa: E402
 
 TYPES = mutant_generator.type_names(["typedef unsigned int UINT32;\n"
                                      "typedef struct { int a; } RECORD;\n"
+                                     "template <typename T> struct Box;\n"
                                      "#define EFIAPI __attribute__((ms_abi))\n"])
 ERRORS = ["EFI_NOT_FOUND", "EFI_TIMEOUT"]
 
@@ -103,6 +104,8 @@ class NeverMutatedTest(unittest.TestCase):
          "#include \"x.h\"\n#define N (1 + \\\n  2)\n  return a;"),
         ("template arguments of casts",
          "  return static_cast<UINT32>(reinterpret_cast<RECORD *>(p)->a);"),
+        ("template arguments of types", "  Box<UINT32 *> *b = nullptr;\n"
+         "  return G(b);"),
         ("declarators", "  RECORD *r = nullptr;\n  const RECORD &s = *r;"
          "\n  return s.a;"),
         ("member access", "  return p->a;"),

@@ -9,8 +9,8 @@ it survives reformatting and edits elsewhere in the file:
     gpio/sideband.cpp:IsOpcodeAccepted:relational:<=:<:1
 
 Comments, string and character literals, preprocessor lines, template
-arguments of casts, static_assert conditions and operator names are never
-mutated; `*`, `&` and `&&` after a type name declare, so they are left too.
+arguments (of casts and of the type names the sources declare),
+static_assert conditions and operator names are never mutated; `*`, `&` and `&&` after a type name declare, so they are left too.
 """
 
 import re
@@ -53,8 +53,9 @@ TOKEN_PATTERN = re.compile(r"""
                            re.VERBOSE | re.DOTALL)
 PREPROCESSOR_LINE = re.compile(r"^[ \t]*#(?:[^\n\\]|\\.)*", re.MULTILINE | re.DOTALL)
 
-CASTS = {"static_cast", "reinterpret_cast", "const_cast", "dynamic_cast",
-         "template"}
+# Words after which `<` opens template arguments; a type name is one too.
+TEMPLATE_OPENERS = {"static_cast", "reinterpret_cast", "const_cast",
+                    "dynamic_cast", "template"}
 KEYWORDS = {"return", "if", "else", "for", "while", "do", "switch", "case",
             "break", "continue", "goto", "default", "sizeof", "new",
             "delete", "throw", "namespace", "using", "typedef", "operator",
@@ -185,8 +186,8 @@ class _Scanner:
     def _mark_skipped(self):
         tokens = self.tokens
         for i, token in enumerate(tokens):
-            if token.text in CASTS and i + 1 < len(tokens) \
-                    and tokens[i + 1].text == "<":
+            if (token.text in TEMPLATE_OPENERS or token.text in self.types) \
+                    and i + 1 < len(tokens) and tokens[i + 1].text == "<":
                 depth, j = 0, i + 1
                 while j < len(tokens):
                     self.skip[j] = True
