@@ -50,6 +50,20 @@ EQUIVALENT = {
         "locked keeps its first value only when GPP_B0 is not a pad, on the "
         "LP series, and there LockPadTx rejects group 0x0301 before any "
         "access",
+    # The P2SB's status register, read again after a wait saw busy clear:
+    # only the driver's own write sets busy, so bit 0 reads 0 there.
+    "gpio/sideband.cpp:SendSidebandMessage:constant:0x007F:0x007E:1":
+        "bit 0 of the status, busy, reads 0 after the wait, so keeping it or "
+        "clearing it writes the same",
+    "gpio/sideband.cpp:SendSidebandMessage:bitwise:|:^:3":
+        "busy reads 0 before the driver sets it, so or and exclusive or "
+        "agree",
+    "gpio/sideband.cpp:SendSidebandMessage:bitwise:|:^:1":
+        "the port in bits 31..24 and the offset in bits 15..0 do not "
+        "overlap, so or and exclusive or agree",
+    "gpio/sideband.cpp:SendSidebandMessage:bitwise:|:^:2":
+        "status bits 6..0 and the opcode in bits 15..8 do not overlap, so or "
+        "and exclusive or agree",
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
