@@ -64,6 +64,14 @@ EQUIVALENT = {
     "gpio/sideband.cpp:SendSidebandMessage:bitwise:|:^:2":
         "status bits 6..0 and the opcode in bits 15..8 do not overlap, so or "
         "and exclusive or agree",
+    # The series codes are the driver's own: only compared with each other,
+    # any value apart from the other two names the same series.
+    "gpio/gpio.h:kPchSeriesH:constant:1:0:1":
+        "0 is apart from the LP and the undetected codes",
+    "gpio/gpio.h:kPchSeriesLp:constant:2:3:1":
+        "3 is apart from the H and the undetected codes",
+    "gpio/gpio.h:kPchSeriesNotDetected:constant:0xFF:0xFE:1":
+        "0xFE is apart from the H and the LP codes",
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
