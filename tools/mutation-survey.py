@@ -284,9 +284,12 @@ def main():
                         choices=mutant_generator.CLASSES, default=[],
                         help="mutants of this class only")
     parser.add_argument("--file", dest="files", action="append", default=[],
+                        metavar="PATH",
                         help="mutants of the files under this path only")
-    parser.add_argument("--list", action="store_true")
-    parser.add_argument("--check", action="store_true")
+    parser.add_argument("--list", action="store_true",
+                        help="name the mutants chosen, run nothing")
+    parser.add_argument("--check", action="store_true",
+                        help="fail when a listed equivalent is not generated")
     args = parser.parse_args()
 
     mutants = catalogue()
