@@ -72,14 +72,6 @@ EQUIVALENT = {
         "3 is apart from the H and the undetected codes",
     "gpio/gpio.h:kPchSeriesNotDetected:constant:0xFF:0xFE:1":
         "0xFE is apart from the H and the LP codes",
-    # The bus term of the four-argument PciConfigAddress, which the driver
-    # only calls for bus 0 (the LPC/eSPI bridge and the P2SB).
-    "platform/register_access.h:PciConfigAddress:arithmetic:+:-:1":
-        "only called for bus 0, where base - 0 * stride is base + 0 * stride",
-    "platform/register_access.h:PciConfigAddress:arithmetic:*:/:1":
-        "only called for bus 0, where 0 / stride is 0 * stride",
-    "platform/register_access.h:PciConfigAddress:constant:0x100000U:*:1":
-        "only called for bus 0, and 0 times any stride is 0",
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
