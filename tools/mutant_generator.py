@@ -120,9 +120,9 @@ def error_statuses(uefi_header_text, texts):
 class _Scanner:
     """Walks the tokens once, keeping the scopes, and reports each mutant."""
 
-    def __init__(self, file, tokens, types, statuses):
+    def __init__(self, file, tokens, types, errors):
         self.file, self.tokens, self.types = file, tokens, types
-        self.errors = statuses
+        self.errors = errors
         self.skip = [False] * len(tokens)
         self.mutants = []
         self.counts = {}
