@@ -126,8 +126,9 @@ boot: host image $(if $(filter platform-build,$(FIRMWARE)),platform)
 
 .PHONY: mutation-survey
 
-# Each change of tools/mutation_list.py to the firmware code, alone, against
-# the host suites; MUTATIONS="name ..." runs only those.
+# Each mutant generated from the firmware code, alone, against the host
+# suites; MUTATIONS="--file gpio/ --class relational" (or quoted names) runs
+# only those.
 mutation-survey:
 	@$(ENSURE) host
 	@tools/mutation-survey.py $(MUTATIONS)

@@ -196,6 +196,18 @@ TEST_F(DriverEntryTest, TheFirstCountedHobListEntryIsKept) {
   }
 }
 
+TEST_F(DriverEntryTest, AHobListInTheFirstEntryIsFound) {
+  static int hobs;
+  EFI_CONFIGURATION_TABLE entries[] = {{kHobListGuid, &hobs}};
+  EFI_SYSTEM_TABLE system = *firmware().SystemTable();
+  system.ConfigurationTable = entries;
+  system.NumberOfTableEntries = 1;
+  ServiceGlobals.SystemTable = &system;
+  HobList = nullptr;
+  FindHobList();
+  EXPECT_EQ(HobList, &hobs);
+}
+
 TEST_F(DriverEntryTest, StartsNormallyWithoutAHobList) {
   constexpr EFI_GUID kOther = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   static int other;

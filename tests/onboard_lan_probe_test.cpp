@@ -26,6 +26,9 @@ constexpr uint64_t kCommand =
 constexpr uint64_t kBar0 = facts::PciRegister(kDevice, facts::kPciBar0Offset);
 constexpr sim::MacAddress kMac = {0x00, 0x1B, 0x21, 0x0A, 0x0B, 0x0C};
 constexpr uint8_t kCanary = 0xEE;
+// BAR0 as read, with every one of its four flag bits set: the address is
+// what remains.
+constexpr uint32_t kBar0Read = kPort.bar0 | 0xF;
 
 class AppendI210MacTest : public ::testing::Test {
  protected:
@@ -37,7 +40,7 @@ class AppendI210MacTest : public ::testing::Test {
     boot_.emplace(setup);
     ServiceGlobals.BootServices = boot_->Board().Firmware().BootServices();
     if (kind != DeviceKind::None) {
-      boot_->Board().Chipset().OverrideRegister(kBar0, kPort.bar0 | 0xC);
+      boot_->Board().Chipset().OverrideRegister(kBar0, kBar0Read);
     }
     boot_->Board().Chipset().OverrideRegister(kCommand, 0x02, 8);
     boot_->Board().Chipset().Trace().Clear();
@@ -85,7 +88,7 @@ TEST_F(AppendI210MacTest, AnI210IsAppendedAfterTheListedAddresses) {
         Read32Line(kIds, facts::kI210Ids) + " x2",
         TraceLine(AccessOp::Read, 8, kCommand, 0x02),
         TraceLine(AccessOp::Write, 8, kCommand, 0x07),
-        Read32Line(kBar0, kPort.bar0 | 0xC),
+        Read32Line(kBar0, kBar0Read),
     };
     for (size_t i = 0; i < kMac.size(); ++i) {
       trace.push_back(TraceLine(AccessOp::Read, 8, receive + i, kMac[i]));

@@ -156,18 +156,38 @@ TEST_F(LockRegisterTest, LockReadsValidateFirst) {
                           }));
 }
 
-// The second block of a 40-pad group: pads 32..39, 8 bytes after the first.
-TEST_F(LockRegisterTest, LockReadsTakeTheBlockAsked) {
-  StartOn(kHDeviceId);
-  Board().SetPadConfigLock(0x030C0022, true);  // VGPIO pad 34, port 0x6D
-  Board().SetPadTxLock(0x030C0027, true);      // pad 39
-  UINT32 value = 0;
-  EXPECT_EQ(ReadLockRegister(0x030C, 1, &value), EFI_SUCCESS);
-  EXPECT_EQ(value, 1u << 2);
-  EXPECT_EQ(ReadLockTxRegister(0x030C, 1, &value), EFI_SUCCESS);
-  EXPECT_EQ(value, 1u << 7);
-  EXPECT_EQ(TraceLines(), (Lines{"read32 0xFD6D00A8 = 0x00000004",
-                                 "read32 0xFD6D00AC = 0x00000080"}));
+// The group and the block asked: the second block of VGPIO's 40 pads (pads
+// 32..39, 8 bytes after the first), and GPP_B, a group of odd index.
+TEST_F(LockRegisterTest, LockReadsTakeTheGroupAndBlockAsked) {
+  const struct {
+    GroupCode group;
+    UINT32 dw;
+    PadCode locked;
+    PadCode txLocked;
+    Lines trace;
+  } cases[] = {
+      {0x030C,
+       1,
+       0x030C0022,
+       0x030C0027,  // port 0x6D
+       {"read32 0xFD6D00A8 = 0x00000004", "read32 0xFD6D00AC = 0x00000080"}},
+      {0x0301,
+       0,
+       0x03010001,
+       0x03010002,  // port 0x6E
+       {"read32 0xFD6E0088 = 0x00000002", "read32 0xFD6E008C = 0x00000004"}},
+  };
+  for (const auto &c : cases) {
+    StartOn(kHDeviceId);
+    Board().SetPadConfigLock(c.locked, true);
+    Board().SetPadTxLock(c.txLocked, true);
+    UINT32 value = 0;
+    EXPECT_EQ(ReadLockRegister(c.group, c.dw, &value), EFI_SUCCESS);
+    EXPECT_EQ(value, 1u << (c.locked & 31));
+    EXPECT_EQ(ReadLockTxRegister(c.group, c.dw, &value), EFI_SUCCESS);
+    EXPECT_EQ(value, 1u << (c.txLocked & 31));
+    EXPECT_EQ(TraceLines(), c.trace);
+  }
 }
 
 TEST_F(LockRegisterTest, RejectedWritesTouchNoRegister) {
@@ -214,10 +234,10 @@ TEST_F(LockRegisterTest, WriteLockRegisterMasksTheCurrentValue) {
 
 TEST_F(LockRegisterTest, UnlockAndLockChangeOnlyTheirBits) {
   StartOn(kHDeviceId);
-  Board().OverrideRegister(0xFD6E008C, 0x80000106);  // H GPP_B LockTx
+  Board().OverrideRegister(0xFD6E008C, 0x80000107);  // H GPP_B LockTx
   EXPECT_EQ(UnlockPadTx(0x0301, 0, 0x00000104), EFI_SUCCESS);
-  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000002u);
-  EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000011), EFI_SUCCESS);
+  EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000003u);
+  EXPECT_EQ(LockPadTx(0x0301, 0, 0x00000010), EFI_SUCCESS);
   EXPECT_EQ(*Board().Peek(0xFD6E008C), 0x80000013u);
   EXPECT_EQ(Board().Flags(), Lines{});
 }

@@ -87,13 +87,25 @@ TEST_F(PadQueryTest, InvalidPadTouchesNeitherRegistersNorResult) {
   EXPECT_EQ(AccessCount(), 0u);
 }
 
-// DW0 of a pad in the last H group, whose index has bit 4 set.
-TEST_F(PadQueryTest, Dw0OfTheLastGroupsPad) {
+// DW0 of a pad by its group's index: the last H group (bit 4 set) and
+// GPP_B (bit 0 set).
+TEST_F(PadQueryTest, Dw0OfAPadInItsGroup) {
   StartOn(kHDeviceId);
-  constexpr PadCode kJtag3 = 0x03100003;  // port 0x6A, PadCfg 0x6B0
-  Board().SetPadDw0(kJtag3, 0x44000300);
-  EXPECT_EQ(ReadPadDw0(kJtag3), 0x44000300u);
-  EXPECT_EQ(TraceLines(), Lines{"read32 0xFD6A06E0 = 0x44000300"});
+  const struct {
+    PadCode pad;
+    Lines trace;
+  } cases[] = {
+      // JTAG3: port 0x6A, PadCfg 0x6B0
+      {0x03100003, {"read32 0xFD6A06E0 = 0x44000300"}},
+      // GPP_B2: port 0x6E, PadCfg 0x790
+      {0x03010002, {"read32 0xFD6E07B0 = 0x44000300"}},
+  };
+  for (const auto &c : cases) {
+    Board().Trace().Clear();
+    Board().SetPadDw0(c.pad, 0x44000300);
+    EXPECT_EQ(ReadPadDw0(c.pad), 0x44000300u);
+    EXPECT_EQ(TraceLines(), c.trace);
+  }
 }
 
 TEST_F(PadQueryTest, LpPadsUseTheLpLayout) {

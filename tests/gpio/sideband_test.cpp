@@ -165,7 +165,7 @@ TEST_P(MessageOffsetTest, IsCarriedWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Sideband, MessageOffsetTest,
                          ::testing::Values(0x0000108CU, 0x0001F08CU,
-                                           0xFFFF0000U),
+                                           0xFFFF0000U, 0x0000FFFFU),
                          [](const auto &info) { return sim::Hex(info.param); });
 
 // The opcode write keeps status bits 6..0 as read and clears bit 7.
