@@ -70,9 +70,11 @@ asan:
 .PHONY: fuzz-build fuzz fuzz-benchmark
 
 # The libFuzzer boot fuzzers: firmware code, firmware model and service
-# doubles under ASan and UBSan.
+# doubles under ASan and UBSan; their seeds come from the host build.
 fuzz-build:
 	@$(ENSURE) host fuzz
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host -j$$(nproc) --target fuzz_seed_corpus
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j$$(nproc)
 

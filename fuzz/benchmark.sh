@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Boots per second of the boot fuzzers of build/fuzz (or of the binaries in
 # BINARIES=dir): each mode runs RUNS inputs with seed 1 from the seeds that
-# build/fuzz/fuzz_seed_corpus writes afresh, so that two builds start from
+# build/host/fuzz_seed_corpus writes afresh, so that two builds start from
 # the same inputs.
 # Prints boots per second of wall time and of the CPU time the process used
 # (steadier while other work shares the machine), and libFuzzer's last
@@ -18,7 +18,7 @@ runs=${1:-20000}
 modes=("$@")
 [[ ${#modes[@]} -eq 0 ]] && modes=(board hostile)
 
-seedCorpus=$root/build/fuzz/fuzz_seed_corpus
+seedCorpus=$root/build/host/fuzz_seed_corpus
 if [[ ! -x $seedCorpus ]]; then
   echo "$seedCorpus is missing: build it with 'make fuzz-build'" >&2
   exit 1

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the boot fuzzers of build/fuzz for SECONDS in total, split evenly over
 # the modes named (board, hostile; both when none is named). Each mode starts
-# from the seeds that fuzz_seed_corpus writes into build/fuzz/seeds/ (the
-# scenarios of examples/, fuzz/seeds/ and fuzz/reproducers/) and the corpus
+# from the seeds that the host build's fuzz_seed_corpus writes into
+# build/fuzz/seeds/ (the scenarios of examples/, fuzz/seeds/ and fuzz/reproducers/) and the corpus
 # kept in build/fuzz/corpus/. Prints executions and executions per second
 # for each mode; fails on any finding and names the input that reproduces
 # it.
@@ -33,12 +33,13 @@ for mode in "${modes[@]}"; do
     exit 2
   fi
 done
-if [[ ! -x $build/fuzz_seed_corpus ]]; then
-  echo "$build/fuzz_seed_corpus is missing: build it with 'make fuzz-build'" >&2
+seedCorpus=$root/build/host/fuzz_seed_corpus
+if [[ ! -x $seedCorpus ]]; then
+  echo "$seedCorpus is missing: build it with 'make fuzz-build'" >&2
   exit 1
 fi
 seeds=$build/seeds
-"$build/fuzz_seed_corpus" "$seeds" "$root/examples" "$here/seeds" "$here/reproducers" \
+"$seedCorpus" "$seeds" "$root/examples" "$here/seeds" "$here/reproducers" \
   >/dev/null || exit 1
 
 # True once the process has ended, or false after PROGRESS_SECONDS.
