@@ -3,7 +3,8 @@
 # build/logs/packages.log) or names what to install; make test installs
 # everything before it builds anything.
 MAKEFLAGS += --no-print-directory
-# make fuzz: seconds in total, split over the modes (board, hostile).
+# make fuzz: seconds in total, split over the modes (board, hostile), which
+# run side by side, a core each.
 FUZZ_SECONDS ?= 300
 FUZZ_MODES ?= board hostile
 ENSURE := tools/ensure-prerequisites.sh
@@ -36,7 +37,8 @@ image:
 # stage on both load paths and in the platform built from source (the
 # image in OVMF under QEMU), the host suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the static analysis of the firmware code, and
-# both boot fuzzers (30 s each); then a summary of each stage and its time.
+# both boot fuzzers (30 s each, side by side); then a summary of each stage
+# and its time.
 test:
 	@$(ENSURE) all
 	@$(MAKE) host image platform asan fuzz-build

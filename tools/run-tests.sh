@@ -38,7 +38,7 @@ stage "firmware stage: OVMF built from source with the package" \
 stage "host suites under ASan and UBSan" \
   ctest --preset asan -j"$jobs" --output-on-failure
 stage "static analysis (clang-tidy, cppcheck)" tools/static-analysis.sh
-stage "boot fuzzers, ${fuzz_seconds} s in all" fuzz/run-fuzzers.sh "$fuzz_seconds" board hostile
+stage "boot fuzzers, ${fuzz_seconds} s in all, side by side" fuzz/run-fuzzers.sh "$fuzz_seconds" board hostile
 
 echo "== make test summary"
 failed=0
