@@ -75,4 +75,10 @@ EQUIVALENT = {
     "platform/register_access.h:PrivateRegisterAddress:bitwise:|:^:*":
         "bits 23..0 of the base are clear and port << 16 and offset & 0xFFFF "
         "do not overlap, so or and exclusive or agree",
+    "gpio/group_tables.h:kGpioGroupCountLp:constant:0:1:1":
+        "every element of the table has the size of the first, so the count "
+        "is the same",
+    "gpio/group_tables.h:kGpioGroupCountH:constant:0:1:1":
+        "every element of the table has the size of the first, so the count "
+        "is the same",
 }
